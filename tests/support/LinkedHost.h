@@ -1,0 +1,67 @@
+// Test support for executables that are themselves the module: the framework is linked into the
+// test binary, and one stand-in host for the whole process links it, as a host would a library.
+//
+//     TEST_F(LinkedHostTest, Something) {
+//         host().define(...);
+//         ... exercise framework code ...
+//     }   // TearDown: no reference, loan or lock left behind since SetUp
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "Host.h"
+#include "shell/HostInterfaces.h"
+
+// The framework's exports, linked into this executable.
+extern "C" {
+std::int32_t QZPlugIn_GetVersion();
+void QZPlugIn_Link_2(Vorna::HostEnvironment* environment);
+void PlugInStartup();
+void PlugInRun();
+void PlugInCleanup();
+void PlugInShutdown();
+}
+
+namespace TestSupport {
+
+// The process's host, made, linked and started on first use. Its version can be set once,
+// before first use (the framework picks its image-locking variant on first demand).
+StandIn::Host& TheHost();
+void SetHostVersionForProcess(std::uint32_t version);
+
+// Links and starts the framework with TheHost() again (after a test changed the link).
+void RelinkTheHost();
+
+// What the framework holds now that it did not hold at `snapshot`, less the function handles
+// that stubs cache until unload.
+StandIn::LeakReport LeakedSince(const StandIn::LeakSnapshot& snapshot);
+
+// A fixture that checks that each test gives back everything it took from the host.
+class LinkedHostTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    StandIn::Host& host() { return TheHost(); }
+
+private:
+    StandIn::LeakSnapshot fSnapshot;
+};
+
+// Asserts that `statement` throws exactly `Exception` with the text `message` from what().
+#define EXPECT_THROW_MESSAGE(statement, Exception, message)                               \
+    do {                                                                                  \
+        try {                                                                             \
+            statement;                                                                    \
+            ADD_FAILURE() << "no exception from " #statement;                             \
+        } catch (const Exception& e_) {                                                   \
+            EXPECT_STREQ(typeid(Exception).name(), typeid(e_).name()) << "exact type";    \
+            EXPECT_EQ(std::string(message), e_.what());                                   \
+        } catch (...) {                                                                   \
+            ADD_FAILURE() << "another exception from " #statement;                       \
+        }                                                                                 \
+    } while (false)
+
+}  // namespace TestSupport
