@@ -86,6 +86,7 @@ void qz_string::MakeString(std::int32_t encoding, const void* bytes, std::uint32
 
 std::uint32_t qz_string::CopyText(std::int32_t encoding, void* buffer,
                                   std::uint32_t capacity) const {
+    if (empty()) return 0;  // an empty reference reads as the empty text
     EnvironmentScope scope;
     if (!scope.HasContext()) return 0;
     HostCallContext* context = scope.Context();

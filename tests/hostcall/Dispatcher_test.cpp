@@ -22,6 +22,8 @@ protected:
     void SetUp() override {
         LinkedHostTest::SetUp();
         host().define(kSignature, [](StandIn::NativeCall& c) { c.setResult<std::int32_t>(42); });
+        fResolutionsBefore = host().resolveCount(kSignature);
+        host().clearCallLog();
     }
     void TearDown() override {
         cache.adopt(0);  // a test's cache is no stub's: give it back
@@ -43,7 +45,8 @@ protected:
         }
         return "<no exception>";
     }
-    int Resolutions() { return host().resolveCount(kSignature); }
+    int Resolutions() { return host().resolveCount(kSignature) - fResolutionsBefore; }
+    int fResolutionsBefore = 0;
 
     EnvironmentUser user;
     Function cache;

@@ -119,7 +119,7 @@ TEST_F(ReferencesTest, AReferenceIsDroppedThroughTheInterfaceInstalledSinceItWas
 }
 
 TEST_F(ReferencesTest, AnImageDisplayServesAsAComponent) {
-    const Handle h = host().makeString("display");  // any handle: the kinds only route counts
+    const Handle h = host().makeObject(StandIn::ObjectKind::ImageDisplay);
     ImageDisplay display(h);
     Component copy(display);
     EXPECT_EQ(2, host().moduleReferences(h));

@@ -1,0 +1,161 @@
+// Internal state of a Host, shared by the interface slots (Host.cpp) and the native functions
+// (HostFunctions.cpp). Not for use outside the host library.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+
+namespace StandIn {
+
+// One host object. Only the fields of its kind are used.
+struct HostObject {
+    Vorna::Handle handle = 0;
+    ObjectKind kind = ObjectKind::Image;
+    int count = 0;      // total
+    int hostCount = 0;  // part of `count` the host itself holds
+    bool alive = true;
+
+    std::u16string text;  // String
+
+    std::int32_t code = 0;  // Throwable
+    std::string message;
+
+    enum class Target { None, Native, Registration };  // Function
+    Target target = Target::None;
+    std::string signature;
+    std::size_t registration = 0;
+    bool stale = false;
+
+    std::shared_ptr<ImageData> image;  // Image
+
+    int moduleCount() const { return count - hostCount; }
+};
+
+struct EnvironmentImpl {
+    Vorna::HostEnvironment iface;  // first: the module's pointer is the address of this object
+    Host::State* state;
+    int count = 0;
+};
+
+struct CallContextImpl {
+    Vorna::HostCallContext iface;
+    Host::State* state;
+    int serial = 0;
+    int count = 0;
+    Vorna::Handle pending = 0;  // Throwable, one host count while set
+};
+
+struct ClassInterfaceImpl {
+    Vorna::HostClassInterface iface;
+    Host::State* state;
+    std::string key;
+    std::optional<ObjectKind> kind;  // empty for the generic interface of an unknown key
+    int serial = 0;
+    int count = 0;
+};
+
+struct NativeFunction {
+    Signature signature;
+    NativeHandler handler;
+    std::uint32_t minVersion = 0;
+};
+
+struct FaultPlan {
+    Fault fault;
+    unsigned seen = 0;
+    bool spent = false;
+};
+
+struct StringLoan {
+    Vorna::Handle string = 0;
+    std::string bytes;  // the lent text, followed by two zero bytes
+};
+
+struct ImageLock {
+    Vorna::Handle image = 0;
+    std::shared_ptr<ImageData> data;
+    bool newer = true;  // ImageLockData (true) or GetDataPtr (false)
+    std::uintptr_t token = 0;
+};
+
+struct Host::State {
+    explicit State(Host& owner);
+
+    Host& host;
+    std::uint32_t version = kDefaultHostVersion;
+    bool refuseCallContexts = false;
+    bool complexCountsAsFloat = false;
+    bool garbageFill = false;
+    std::uint32_t reportedDimensions = 0;
+
+    EnvironmentImpl environment;
+    std::vector<std::unique_ptr<CallContextImpl>> contexts;
+    std::map<std::string, std::unique_ptr<ClassInterfaceImpl>> classInterfaces;
+    std::vector<std::string> unknownKeys;
+
+    std::map<Vorna::Handle, HostObject> objects;
+
+    std::map<std::string, NativeFunction> natives;
+    std::map<std::string, int> callCounts;
+    std::map<std::string, int> resolveCounts;
+    std::vector<std::string> unresolved;
+    std::map<std::string, std::vector<FaultPlan>> faults;
+    unsigned globalFailAt = 0;  // countdown; 0 = none
+    std::string globalFailMessage;
+    std::int32_t globalFailStatus = 1;
+    int hostCalls = 0;
+
+    std::vector<Registration> registrations;
+    std::vector<std::string> withdrawals;
+
+    std::vector<CallLogEntry> log;
+    std::vector<RaisedError> raised;
+    std::vector<std::string> results;
+    std::vector<Alert> alerts;
+    std::vector<std::string> anomalies;
+
+    std::map<std::uint32_t, StringLoan> loans;
+    std::uint32_t nextLoanToken = 1;
+    std::map<std::uint64_t, ImageLock> locks;
+    std::uint64_t nextLockSerial = 1;
+
+    // Objects.
+    HostObject& newObject(ObjectKind kind, int moduleCount, int hostCount);
+    HostObject* find(Vorna::Handle h);
+    const HostObject* find(Vorna::Handle h) const;
+    HostObject* live(Vorna::Handle h, ObjectKind kind);  // null unless alive and of that kind
+    void destroy(HostObject& o);
+    void dropCount(HostObject& o);  // one count less; destroys at 0
+    void dropHostCount(Vorna::Handle h);
+
+    Vorna::Handle newString(std::u16string units, int moduleCount, int hostCount);
+    Vorna::Handle newThrowable(std::int32_t code, std::string message, int moduleCount, int hostCount);
+    Vorna::Handle newImage(const ImageSpec& spec, int moduleCount, int hostCount, bool fill);
+
+    // Failing calls.
+    void setPending(CallContextImpl& ctx, const std::string& message);
+    void clearPending(CallContextImpl& ctx);
+
+    void anomaly(const std::string& text);
+    void logCall(InterfaceKind iface, int slot, int object, std::string detail = {}, Vorna::Handle h = 0,
+                 std::int64_t value = 0);
+
+    // Call-context slot 12.
+    std::int32_t call(CallContextImpl& ctx, Vorna::Handle function, std::int32_t count,
+                      Vorna::ScriptArgRecord* records);
+};
+
+// Installs the host's built-in native functions (images, results, alerts).
+void installStandardFunctions(Host& host);
+
+std::string hexHandle(Vorna::Handle h);
+std::u16string latin1ToUnits(const char* bytes, std::size_t n);
+std::string unitsToLatin1(const std::u16string& units);
+
+}  // namespace StandIn

@@ -1,0 +1,97 @@
+// Images as the stand-in host keeps them: element type, 1 to 5 dimension sizes, a name and a
+// contiguous data buffer (dimension 0 varies fastest), plus the bookkeeping of locks and change
+// notifications that tests inspect.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace StandIn {
+
+// Element types. The numeric value is the type code this host reports through
+// "uint32 ImageGetDataType( ImageRef )" and the locked-data description.
+enum class ElementType : std::uint32_t {
+    Float32 = 1,
+    Float64 = 2,
+    Int8 = 3,
+    Int16 = 4,
+    Int32 = 5,
+    UInt8 = 6,
+    UInt16 = 7,
+    UInt32 = 8,
+    Binary = 9,       // one byte per element
+    Complex64 = 10,   // two float32
+    Complex128 = 11,  // two float64
+    RGB = 12,         // four bytes per element
+};
+
+constexpr std::size_t kMaxImageDimensions = 5;
+
+std::size_t elementSize(ElementType type);
+bool isFloatType(ElementType type);  // Float32, Float64
+bool isComplexType(ElementType type);
+bool isSignedIntegerType(ElementType type);
+const char* elementTypeName(ElementType type);
+
+// How to make an image.
+struct ImageSpec {
+    ElementType type = ElementType::Float32;
+    std::vector<std::uint32_t> sizes;  // 1..5 entries, each at least 1
+    std::string name;
+    bool packedComplex = false;  // reported as pack style 1 on complex images
+};
+
+// A snapshot of an image, for tests and the runner.
+struct ImageInfo {
+    ElementType type = ElementType::Float32;
+    std::vector<std::uint32_t> sizes;
+    std::string name;
+    bool packedComplex = false;
+    std::vector<unsigned char> bytes;  // copy of the data
+    int activeLocks = 0;          // locks taken and not yet returned (both generations)
+    int dataChangedCount = 0;     // "void ImageDataChanged( ImageRef )" calls
+    int unlocksMarkedChanged = 0;    // ImageUnlockData with non-zero flags
+    int unlocksMarkedUnchanged = 0;  // ImageUnlockData with flags 0
+
+    std::size_t elementCount() const;
+    // Element i (in memory order) reinterpreted as T; T must match the element size.
+    template <typename T>
+    T element(std::size_t i) const;
+};
+
+// The host's own record of an image; shared by the handle table and active locks, so the data
+// outlives a handle that dies while locked.
+struct ImageData {
+    ElementType type = ElementType::Float32;
+    std::vector<std::uint32_t> sizes;
+    std::string name;
+    bool packedComplex = false;
+    std::vector<unsigned char> bytes;
+    int activeLocks = 0;
+    int dataChangedCount = 0;
+    int unlocksMarkedChanged = 0;
+    int unlocksMarkedUnchanged = 0;
+
+    std::size_t elementCount() const;
+    // Byte stride of dimension d (contiguous, dimension 0 fastest).
+    std::size_t stride(std::size_t d) const;
+};
+
+// Checks a spec (1..5 dimensions, non-zero sizes, bounded total); throws std::invalid_argument.
+void validateImageSpec(const ImageSpec& spec);
+
+}  // namespace StandIn
+
+#include <cstring>
+#include <stdexcept>
+
+template <typename T>
+T StandIn::ImageInfo::element(std::size_t i) const {
+    if (sizeof(T) != elementSize(type)) throw std::logic_error("element(): type does not match the element size");
+    if ((i + 1) * sizeof(T) > bytes.size()) throw std::out_of_range("element(): index out of range");
+    T value;
+    std::memcpy(&value, bytes.data() + i * sizeof(T), sizeof(T));
+    return value;
+}

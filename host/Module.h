@@ -1,0 +1,77 @@
+// A plug-in module as the host drives it: the six exports, found either in a shared library
+// loaded by path or handed over directly for a module linked into the test executable.
+//
+//     StandIn::Host host;
+//     StandIn::Module module = StandIn::Module::load("path/to/module.so");   // or linkedIn({...})
+//     module.link(host);      // QZPlugIn_Link_2 with the host's environment
+//     module.startup();       // the module registers its script functions
+//     auto hough = host.entry<Vorna::ImageFunctionEntry>("HoughTransform");
+//     Vorna::Handle result = hough(&image);
+//     module.shutdown();
+//     bool gone = module.unload();   // library really left the process
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "shell/HostInterfaces.h"
+
+namespace StandIn {
+
+class Host;
+class DynamicLibrary;
+
+// The six exports of a module.
+struct ModuleExports {
+    Vorna::QZPlugInGetVersionFn getVersion = nullptr;  // QZPlugIn_GetVersion
+    Vorna::QZPlugInLink2Fn link = nullptr;             // QZPlugIn_Link_2
+    Vorna::PlugInLifecycleFn startup = nullptr;        // PlugInStartup
+    Vorna::PlugInLifecycleFn run = nullptr;            // PlugInRun
+    Vorna::PlugInLifecycleFn shutdown = nullptr;       // PlugInShutdown
+    Vorna::PlugInLifecycleFn cleanup = nullptr;        // PlugInCleanup
+};
+
+// Loading failed: the library could not be opened or lacks exports (all missing ones named).
+class ModuleLoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Module {
+public:
+    // A module linked into this executable; all six exports must be given.
+    static Module linkedIn(const ModuleExports& exports);
+    // A module in a shared library. Throws ModuleLoadError.
+    static Module load(const std::string& path);
+
+    Module(Module&&) noexcept;
+    Module& operator=(Module&&) noexcept;
+    ~Module();  // unloads a library still loaded
+
+    const ModuleExports& exports() const { return fExports; }
+    bool isLibrary() const;
+
+    std::int32_t version();       // QZPlugIn_GetVersion
+    void link(Host& host);        // QZPlugIn_Link_2(host.environment())
+    void link(Vorna::HostEnvironment* environment);
+    void startup();               // PlugInStartup
+    void run();                   // PlugInRun
+    void cleanup();               // PlugInCleanup
+    void shutdown();              // PlugInShutdown
+
+    // Closes the library (its static destructors run when it really goes). Answers whether the
+    // library has left the process; always true for a linked-in module (nothing to unload) and
+    // when already unloaded. The exports are unusable afterwards.
+    bool unload();
+
+private:
+    Module() = default;
+    void require(Vorna::PlugInLifecycleFn fn, const char* name) const;
+
+    ModuleExports fExports;
+    std::unique_ptr<DynamicLibrary> fLibrary;
+};
+
+}  // namespace StandIn

@@ -1,0 +1,55 @@
+// Type keys and names of the host object kinds.
+#include "ObjectKinds.h"
+
+namespace StandIn {
+namespace {
+
+struct KindRow {
+    ObjectKind kind;
+    const char* key;
+    const char* name;
+};
+
+constexpr KindRow kKinds[kObjectKindCount] = {
+    {ObjectKind::Image, "Vorna:Photarion:Image", "Image"},
+    {ObjectKind::RegionOfInterest, "Vorna:Photarion:RegionOfInterest", "RegionOfInterest"},
+    {ObjectKind::Component, "Vorna:Photarion:Component", "Component"},
+    {ObjectKind::ImageDisplay, "Vorna:Photarion:ImageDisplay", "ImageDisplay"},
+    {ObjectKind::LinePlotImageDisplay, "Vorna:Photarion:LinePlotImageDisplay", "LinePlotImageDisplay"},
+    {ObjectKind::RasterImageDisplay, "Vorna:Photarion:RasterImageDisplay", "RasterImageDisplay"},
+    {ObjectKind::SurfacePlotImageDisplay, "Vorna:Photarion:SurfacePlotImageDisplay", "SurfacePlotImageDisplay"},
+    {ObjectKind::ImageDocument, "Vorna:Photarion:ImageDocument", "ImageDocument"},
+    {ObjectKind::TagGroup, "Vorna:Photarion:TagGroup", "TagGroup"},
+    {ObjectKind::Window, "Vorna:Photarion:Window", "Window"},
+    {ObjectKind::ScriptObject, "Vorna:Photarion:ScriptObject", "ScriptObject"},
+    {ObjectKind::String, "Vorna:Photarion:String", "String"},
+    {ObjectKind::Throwable, "Vorna:Photarion:Throwable", "Throwable"},
+    {ObjectKind::Function, "Vorna:Photarion:Function", "Function"},
+};
+
+bool isDisplay(ObjectKind k) {
+    return k == ObjectKind::ImageDisplay || k == ObjectKind::LinePlotImageDisplay ||
+           k == ObjectKind::RasterImageDisplay || k == ObjectKind::SurfacePlotImageDisplay;
+}
+
+}  // namespace
+
+const char* typeKey(ObjectKind kind) { return kKinds[static_cast<std::size_t>(kind)].key; }
+
+const char* kindName(ObjectKind kind) { return kKinds[static_cast<std::size_t>(kind)].name; }
+
+std::optional<ObjectKind> kindFromTypeKey(const std::string& key) {
+    for (const KindRow& row : kKinds) {
+        if (key == row.key) return row.kind;
+    }
+    return std::nullopt;
+}
+
+bool kindAcceptedBy(ObjectKind through, ObjectKind object) {
+    if (through == object) return true;
+    if (through == ObjectKind::Component) return isDisplay(object);
+    if (through == ObjectKind::ImageDisplay) return isDisplay(object);
+    return false;
+}
+
+}  // namespace StandIn
