@@ -61,6 +61,8 @@ public:
 
 private:
     EnvironmentUser fEnvironmentUser;
+    // Keeps the Function kind's class interface while the registration list may release.
+    ClassUser<ObjectKind::Function> fFunctionClassUser;
     LibraryDataUser fLibraryDataUser;
     std::vector<Function> fFunctions;
 };
