@@ -1,0 +1,59 @@
+// The runner's command line: options before the module, everything after it positional.
+#include <gtest/gtest.h>
+
+#include "CommandLine.h"
+
+using namespace Tools;
+
+namespace {
+
+TEST(CommandLine, OptionsBeforeTheModuleAndArgumentsAfterIt) {
+    Options o = parseCommandLine({"--time", "--host-version", "0x03030200", "-o", "r.tif", "--png",
+                                  "r.png", "m.so", "shiftImage", "in.tif", "100.7", "-40.2"});
+    EXPECT_TRUE(o.time);
+    EXPECT_FALSE(o.list);
+    EXPECT_EQ(o.hostVersion, 0x03030200u);
+    EXPECT_EQ(o.tiffOut, "r.tif");
+    EXPECT_EQ(o.pngOut, "r.png");
+    EXPECT_EQ(o.module, "m.so");
+    EXPECT_EQ(o.function, "shiftImage");
+    EXPECT_EQ(o.arguments, (std::vector<std::string>{"in.tif", "100.7", "-40.2"}));
+}
+
+TEST(CommandLine, WordsAfterTheModuleAreNeverOptions) {
+    Options o = parseCommandLine({"m.so", "f", "--time", "-o"});
+    EXPECT_FALSE(o.time);
+    EXPECT_EQ(o.arguments, (std::vector<std::string>{"--time", "-o"}));
+    Options dashed = parseCommandLine({"--", "-odd-module.so", "f"});
+    EXPECT_EQ(dashed.module, "-odd-module.so");
+}
+
+TEST(CommandLine, ListNeedsNoFunctionAndHelpNeedsNothing) {
+    Options listed = parseCommandLine({"--list", "m.so"});
+    EXPECT_TRUE(listed.list);
+    EXPECT_TRUE(listed.function.empty());
+    EXPECT_TRUE(parseCommandLine({"--help"}).help);
+    EXPECT_TRUE(parseCommandLine({"--list", "-h"}).help);
+}
+
+TEST(CommandLine, MistakesAreUsageErrorsThatSayWhat) {
+    auto message = [](const std::vector<std::string>& words) {
+        try {
+            parseCommandLine(words);
+        } catch (const UsageError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(accepted)");
+    };
+    EXPECT_EQ(message({}), "no module given");
+    EXPECT_EQ(message({"m.so"}), "no function given (or --list to see them)");
+    EXPECT_EQ(message({"--frobnicate", "m.so", "f"}), "unknown option '--frobnicate'");
+    EXPECT_EQ(message({"m.so", "f", "-o"}), "(accepted)");
+    EXPECT_EQ(message({"-o"}), "-o needs a value");
+    EXPECT_EQ(message({"--host-version", "3.4", "m.so", "f"}),
+              "--host-version takes a hexadecimal version such as 03040400, not '3.4'");
+    EXPECT_EQ(message({"--list", "--png", "p.png", "m.so"}),
+              "-o and --png need a function whose result they write");
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// The demo's sample image: thin, distinct lines inside the image, and the peak prediction.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "SampleImage.h"
+
+using namespace Tools;
+
+namespace {
+
+std::size_t pixelsOf(const Raster& r) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < r.elementCount(); ++i) n += r.value(i) != 0 ? 1 : 0;
+    return n;
+}
+
+TEST(SampleImage, EveryLineLiesWellInsideAndIsOnePixelWide) {
+    for (std::uint32_t size : {8u, 64u, 97u, 512u}) {
+        for (const SampleLine& line : sampleLines()) {
+            Raster alone = makeSampleImage(size, {line});
+            // A one-pixel band across a square is at most √2 × size long and, for these
+            // offsets, at least half the side.
+            const std::size_t n = pixelsOf(alone);
+            EXPECT_GE(n, size / 2) << size << " " << line.angleDegrees;
+            EXPECT_LE(n, static_cast<std::size_t>(std::ceil(std::sqrt(2.0) * size)) + 2) << size;
+            for (std::size_t i = 0; i < alone.elementCount(); ++i) {
+                const double v = alone.value(i);
+                ASSERT_TRUE(v == 0 || v == static_cast<double>(line.weight))
+                    << "no pixel drawn twice";
+            }
+        }
+    }
+}
+
+TEST(SampleImage, PeakPredictionFollowsTheTransformsBins) {
+    // Angle column θ / (π / n); distance row trunc(d / √2 + n / 2).
+    EXPECT_EQ(expectedHoughPeak({0, 0, 1}, 64).column, 0u);
+    EXPECT_EQ(expectedHoughPeak({0, 0, 1}, 64).row, 32u);
+    EXPECT_EQ(expectedHoughPeak({90, 0.5, 1}, 64).column, 32u);
+    EXPECT_EQ(expectedHoughPeak({90, 0.5, 1}, 64).row, 43u);    // 16 / √2 = 11.3
+    EXPECT_EQ(expectedHoughPeak({135, -0.5, 1}, 64).row, 20u);  // 32 − 11.3 truncated
+    EXPECT_EQ(expectedHoughPeak({179.9, 0, 1}, 64).column, 0u) << "180 degrees is column 0 again";
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// Rasters, conversion to float and the preview scaling.
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "ImageIO.h"
+
+namespace Tools {
+namespace {
+
+template <typename T>
+double load(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return static_cast<double>(v);
+}
+
+// Largest sizes accepted: the host's own limit is on the total, this only guards the arithmetic.
+constexpr std::uint64_t kMaxElements = std::uint64_t{1} << 31;
+
+}  // namespace
+
+bool isRealType(ElementType type) {
+    switch (type) {
+        case ElementType::Float32:
+        case ElementType::Float64:
+        case ElementType::Int8:
+        case ElementType::Int16:
+        case ElementType::Int32:
+        case ElementType::UInt8:
+        case ElementType::UInt16:
+        case ElementType::UInt32:
+        case ElementType::Binary:
+            return true;
+        case ElementType::Complex64:
+        case ElementType::Complex128:
+        case ElementType::RGB:
+            return false;
+    }
+    return false;
+}
+
+float nearestFloat(double v) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    constexpr double kHalfUnitBeyond = kMax + 0x1p103;
+    if (std::isnan(v) || std::fabs(v) <= kMax) return static_cast<float>(v);
+    const float sign = v < 0 ? -1.0f : 1.0f;
+    return std::fabs(v) < kHalfUnitBeyond ? sign * std::numeric_limits<float>::max()
+                                          : sign * std::numeric_limits<float>::infinity();
+}
+
+double Raster::value(std::size_t i) const {
+    const unsigned char* p = bytes.data() + i * StandIn::elementSize(type);
+    switch (type) {
+        case ElementType::Float32:
+            return load<float>(p);
+        case ElementType::Float64:
+            return load<double>(p);
+        case ElementType::Int8:
+            return load<std::int8_t>(p);
+        case ElementType::Int16:
+            return load<std::int16_t>(p);
+        case ElementType::Int32:
+            return load<std::int32_t>(p);
+        case ElementType::UInt8:
+        case ElementType::Binary:
+            return load<std::uint8_t>(p);
+        case ElementType::UInt16:
+            return load<std::uint16_t>(p);
+        case ElementType::UInt32:
+            return load<std::uint32_t>(p);
+        default:
+            break;
+    }
+    throw ImageIOError(std::string(StandIn::elementTypeName(type)) +
+                       " elements have no single real value");
+}
+
+Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
+    if (width == 0 || height == 0) {
+        throw ImageIOError("an image needs at least one row and one column, not " +
+                           std::to_string(width) + " x " + std::to_string(height));
+    }
+    if (static_cast<std::uint64_t>(width) * height > kMaxElements) {
+        throw ImageIOError("an image of " + std::to_string(width) + " x " + std::to_string(height) +
+                           " elements is too large");
+    }
+    Raster r;
+    r.type = type;
+    r.width = width;
+    r.height = height;
+    r.bytes.assign(r.elementCount() * StandIn::elementSize(type), 0);
+    return r;
+}
+
+std::vector<float> toFloats(const Raster& raster) {
+    if (!isRealType(raster.type)) {
+        throw ImageIOError(std::string("cannot convert ") + StandIn::elementTypeName(raster.type) +
+                           " elements to real numbers");
+    }
+    std::vector<float> out(raster.elementCount());
+    if (raster.type == ElementType::Float32) {
+        std::memcpy(out.data(), raster.bytes.data(), out.size() * sizeof(float));
+        return out;
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = nearestFloat(raster.value(i));
+    return out;
+}
+
+Raster toFloatRaster(const Raster& raster) {
+    return makeRaster(ElementType::Float32, raster.width, raster.height, toFloats(raster));
+}
+
+ValueRange finiteRange(const Raster& raster) {
+    ValueRange range;
+    bool any = false;
+    for (std::size_t i = 0, n = raster.elementCount(); i < n; ++i) {
+        double v = raster.value(i);
+        if (!std::isfinite(v)) continue;
+        if (!any || v < range.min) range.min = v;
+        if (!any || v > range.max) range.max = v;
+        any = true;
+    }
+    return range;
+}
+
+std::vector<std::uint8_t> previewBytes(const Raster& raster) {
+    ValueRange range = finiteRange(raster);
+    // Halves, so that the span of two finite doubles cannot overflow.
+    const double low = range.min / 2;
+    const double halfSpan = range.max / 2 - low;
+    const std::uint8_t constant = range.min == 0 ? 0 : 128;
+    std::vector<std::uint8_t> out(raster.elementCount());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        double v = raster.value(i);
+        if (std::isnan(v)) {
+            out[i] = 0;
+        } else if (std::isinf(v)) {
+            out[i] = v > 0 ? 255 : 0;
+        } else if (!(halfSpan > 0)) {
+            out[i] = constant;
+        } else {
+            double scaled = std::round((v / 2 - low) / halfSpan * 255.0);
+            out[i] = static_cast<std::uint8_t>(std::fmin(255.0, std::fmax(0.0, scaled)));
+        }
+    }
+    return out;
+}
+
+}  // namespace Tools

@@ -1,0 +1,100 @@
+// Parsing of the runner's command line and its help text.
+#include "CommandLine.h"
+
+#include "ArgumentValues.h"
+
+namespace Tools {
+
+Options parseCommandLine(const std::vector<std::string>& words) {
+    Options o;
+    std::size_t i = 0;
+    auto valueOf = [&](const std::string& option) -> std::string {
+        if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
+        return words[++i];
+    };
+    for (; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--") {
+            ++i;
+            break;
+        }
+        if (w.size() < 2 || w[0] != '-') break;
+        if (w == "-h" || w == "--help") {
+            o.help = true;
+        } else if (w == "--list") {
+            o.list = true;
+        } else if (w == "--time") {
+            o.time = true;
+        } else if (w == "--host-version") {
+            std::string text = valueOf(w);
+            o.hostVersion = parseHex32(text);
+            if (!o.hostVersion) {
+                throw UsageError(
+                    "--host-version takes a hexadecimal version such as 03040400, not '" + text +
+                    "'");
+            }
+        } else if (w == "-o" || w == "--output") {
+            o.tiffOut = valueOf(w);
+        } else if (w == "--png") {
+            o.pngOut = valueOf(w);
+        } else {
+            throw UsageError("unknown option '" + w + "'");
+        }
+    }
+    if (o.help) return o;
+    if (i >= words.size()) throw UsageError("no module given");
+    o.module = words[i++];
+    if (i < words.size()) {
+        o.function = words[i++];
+        o.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
+    }
+    if (o.function.empty() && !o.list)
+        throw UsageError("no function given (or --list to see them)");
+    if (o.function.empty() && (!o.tiffOut.empty() || !o.pngOut.empty())) {
+        throw UsageError("-o and --png need a function whose result they write");
+    }
+    return o;
+}
+
+std::string usageText() {
+    return R"(usage: photarion-run [--list] [--time] [--host-version HEX] [-o OUT.tif] [--png OUT.png]
+                     MODULE [FUNCTION ARGS...]
+
+Loads the plug-in module MODULE (a shared library) into the stand-in host, links it, starts
+it up and calls its script function FUNCTION with ARGS, converted according to the signature
+the module registered. Afterwards the module is shut down and unloaded, and every host
+reference, string loan or image lock it left behind is reported.
+
+Options (they come before MODULE):
+  --list              list the registered script functions with their signatures
+  --time              print the wall time of the call on stderr
+  --host-version HEX  the host version the module sees (default 03040400); below 03040400
+                      the module locks image data through the older host functions
+  -o, --output FILE   write an image result as a 32-bit float TIFF
+  --png FILE          write an image result as an 8-bit greyscale preview, scaled linearly
+                      from the data's minimum (black) to its maximum (white); a constant image
+                      is black when it is zero and mid-grey otherwise; not-a-number is black
+  -h, --help          show this text
+
+Arguments by the parameter's type:
+  ImageRef *, ImageRef  an image file: TIFF with one sample per pixel (8/16/32-bit signed or
+                        unsigned integers, 32/64-bit floats) or greyscale PNG (read as 8- or
+                        16-bit unsigned); the host image keeps the file's element type
+  float, double         a number: -40.2, 1e3, 0x1p-3, inf, nan
+  short, long           a signed integer in the type's range (decimal or 0x hexadecimal)
+  uint16, ulong, uint32 an unsigned integer in the type's range
+  Boolean               true/false, yes/no, on/off or 1/0
+  string, qz_string     any text
+
+Output: text the module writes to the results window and the function's result go to stdout
+(an image result as one line: name, size, element type and range). Alerts and errors the
+module raises go to stderr as "error: MESSAGE".
+
+Exit status: 0 success; 1 the module failed (raised an error or an alert, returned no image,
+could not be loaded, left references, loans or locks behind) or a file could not be read or
+written; 2 the command line was wrong (unknown option or function, wrong number of arguments,
+an argument that is not of its parameter's type).
+)";
+}
+
+}  // namespace Tools

@@ -1,0 +1,619 @@
+// The runner: one stand-in host, one module, one call.
+//
+// Order of events: check the module file, load it, ask its link version, link, start up, (list),
+// look up the function, plan every parameter from the registered signature, read the arguments
+// (image files become host images), call the entry through libffi, report what the module raised,
+// take over the result (writing an image result to files), then clean up, shut down, unload and
+// report what the module left behind. Once the module is loaded, every path out goes through the
+// shutdown and the leak report.
+#include "Runner.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iomanip>
+#include <optional>
+#include <sstream>
+
+#include "ArgumentValues.h"
+#include "CommandLine.h"
+#include "ForeignCall.h"
+#include "Host.h"
+#include "ImageIO.h"
+#include "Module.h"
+
+namespace Tools {
+namespace {
+
+using StandIn::ObjectKind;
+using StandIn::Param;
+using StandIn::ValueKind;
+
+constexpr std::int32_t kLinkVersion = 2;
+
+// How the runner supplies one parameter from its command-line word.
+enum class Supply {
+    ImageAddress,  // "ImageRef *": the address of a handle of an image read from a file
+    ImageHandle,   // "ImageRef" and the other image types: the handle itself
+    StringHandle,  // "qz_string": a host String made from the text
+    Text,          // "string": the text's address
+    Integer,
+    Real,
+    Boolean,
+};
+
+struct ParamPlan {
+    Supply supply = Supply::Integer;
+    ForeignType foreign = ForeignType::Int32;
+    std::int64_t min = 0;  // integers
+    std::int64_t max = 0;
+};
+
+std::optional<ParamPlan> planParam(const Param& p) {
+    auto integer = [](ForeignType t, std::int64_t min, std::int64_t max) {
+        return ParamPlan{Supply::Integer, t, min, max};
+    };
+    if (p.kind == ValueKind::Object && p.objectKind == ObjectKind::Image) {
+        return p.pointer ? ParamPlan{Supply::ImageAddress, ForeignType::Pointer}
+                         : ParamPlan{Supply::ImageHandle, ForeignType::UInt32};
+    }
+    if (p.pointer) return std::nullopt;
+    switch (p.kind) {
+        case ValueKind::Object:
+            if (p.objectKind == ObjectKind::String)
+                return ParamPlan{Supply::StringHandle, ForeignType::UInt32};
+            return std::nullopt;
+        case ValueKind::Text:
+            return ParamPlan{Supply::Text, ForeignType::Pointer};
+        case ValueKind::Boolean:
+            return ParamPlan{Supply::Boolean, ForeignType::UInt8};
+        case ValueKind::Short:
+            return integer(ForeignType::Int16, INT16_MIN, INT16_MAX);
+        case ValueKind::UInt16:
+            return integer(ForeignType::UInt16, 0, UINT16_MAX);
+        case ValueKind::Long:
+            if (p.carriesAddress) return std::nullopt;
+            return integer(ForeignType::Int32, INT32_MIN, INT32_MAX);
+        case ValueKind::ULong:
+            return integer(ForeignType::UInt32, 0, UINT32_MAX);
+        case ValueKind::Float:
+            return ParamPlan{Supply::Real, ForeignType::Float};
+        case ValueKind::Double:
+            return ParamPlan{Supply::Real, ForeignType::Double};
+        default:
+            return std::nullopt;
+    }
+}
+
+// What the runner does with a result.
+enum class Receive { Nothing, Object, Number, Boolean };
+
+struct ResultPlan {
+    Receive receive = Receive::Nothing;
+    ForeignType foreign = ForeignType::Void;
+    bool image = false;  // an image type: RealImagePtr, ImageRef, ...
+};
+
+std::optional<ResultPlan> planResult(const Param& r) {
+    if (r.pointer) return std::nullopt;
+    switch (r.kind) {
+        case ValueKind::Void:
+            return ResultPlan{};
+        case ValueKind::Object:
+            return ResultPlan{Receive::Object, ForeignType::UInt32,
+                              r.objectKind == ObjectKind::Image};
+        case ValueKind::Boolean:
+            return ResultPlan{Receive::Boolean, ForeignType::UInt8};
+        case ValueKind::Short:
+            return ResultPlan{Receive::Number, ForeignType::Int16};
+        case ValueKind::Long:
+            if (r.carriesAddress) return std::nullopt;
+            return ResultPlan{Receive::Number, ForeignType::Int32};
+        case ValueKind::ULong:
+        case ValueKind::Token:
+            return ResultPlan{Receive::Number, ForeignType::UInt32};
+        case ValueKind::Float:
+            return ResultPlan{Receive::Number, ForeignType::Float};
+        case ValueKind::Double:
+            return ResultPlan{Receive::Number, ForeignType::Double};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string formatNumber(const ForeignValue& v) {
+    switch (v.type) {
+        case ForeignType::Int8:
+            return std::to_string(v.i8);
+        case ForeignType::UInt8:
+            return std::to_string(v.u8);
+        case ForeignType::Int16:
+            return std::to_string(v.i16);
+        case ForeignType::UInt16:
+            return std::to_string(v.u16);
+        case ForeignType::Int32:
+            return std::to_string(v.i32);
+        case ForeignType::UInt32:
+            return std::to_string(v.u32);
+        case ForeignType::Float:
+            return formatFloat(v.f);
+        case ForeignType::Double:
+            return formatDouble(v.d);
+        default:
+            return "?";
+    }
+}
+
+std::string hex(std::uint32_t h) {
+    std::ostringstream s;
+    s << "0x" << std::hex << h;
+    return s.str();
+}
+
+std::string plural(std::size_t n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+std::string typeList(const StandIn::Signature& sig) {
+    std::string text;
+    for (const Param& p : sig.params) text += (text.empty() ? "" : ", ") + p.spelling();
+    return text;
+}
+
+// What a parameter wants, for the message about an argument that is not one.
+std::string expectation(const Param& p, const ParamPlan& plan) {
+    switch (plan.supply) {
+        case Supply::Integer:
+            return "a whole number from " + std::to_string(plan.min) + " to " +
+                   std::to_string(plan.max);
+        case Supply::Real:
+            return "a number";
+        case Supply::Boolean:
+            return "true or false";
+        default:
+            return p.spelling();
+    }
+}
+
+// dlopen looks a bare file name up in the library path; the runner means the file.
+std::string libraryPath(const std::string& path) {
+    return path.find('/') == std::string::npos ? "./" + path : path;
+}
+
+std::string imageNameOf(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+
+// Host objects the runner made for a call (input images, strings): the runner holds one host
+// count on each and gives it back when the call is over.
+class MadeObjects {
+  public:
+    explicit MadeObjects(StandIn::Host& host) : fHost(host) {}
+    ~MadeObjects() {
+        for (Vorna::Handle h : fHandles) {
+            if (fHost.hostReferences(h) > 0) fHost.drop(h);
+        }
+    }
+    MadeObjects(const MadeObjects&) = delete;
+    MadeObjects& operator=(const MadeObjects&) = delete;
+    Vorna::Handle add(Vorna::Handle h) {
+        fHandles.push_back(h);
+        return h;
+    }
+
+  private:
+    StandIn::Host& fHost;
+    std::vector<Vorna::Handle> fHandles;
+};
+
+class Session {
+  public:
+    Session(const Options& options, std::ostream& out, std::ostream& err)
+        : fOptions(options),
+          fOut(out),
+          fErr(err),
+          fHost(options.hostVersion.value_or(StandIn::kDefaultHostVersion)) {
+        interceptOutput();
+    }
+
+    int run() {
+        const std::string path = libraryPath(fOptions.module);
+        std::error_code ec;
+        auto status = std::filesystem::status(path, ec);
+        if (!std::filesystem::exists(status))
+            return fail("module file '" + fOptions.module + "' not found");
+        if (std::filesystem::is_directory(status))
+            return fail("module '" + fOptions.module + "' is a directory");
+        std::optional<StandIn::Module> module;
+        try {
+            module.emplace(StandIn::Module::load(path));
+        } catch (const StandIn::ModuleLoadError& e) {
+            return fail(std::string("cannot load module: ") + e.what());
+        }
+        int result = runLoaded(*module);
+        return std::max(result, finish(*module));
+    }
+
+  private:
+    int fail(const std::string& message, int status = kExitFailure) {
+        fErr << "error: " << message << "\n";
+        return status;
+    }
+
+    // Results text to stdout as it arrives; alerts to stderr, each one a failure.
+    void interceptOutput() {
+        fHost.define("void Result( qz_string )", [this](StandIn::NativeCall& c) {
+            Vorna::Handle s = c.handle(0);
+            if (!fHost.isAlive(s) || fHost.kindOf(s) != ObjectKind::String) {
+                throw StandIn::ScriptError("Result: " + hex(s) + " is not a valid string.");
+            }
+            fOut << fHost.readString(s) << std::flush;
+        });
+        fHost.define("void ShowAlert( string, long )", [this](StandIn::NativeCall& c) {
+            fErr << "error: " << c.text(0) << "\n";
+            ++fAlerts;
+        });
+    }
+
+    // Prints the errors the module raised since the last check; answers whether there were any
+    // (alerts included).
+    bool newFailures() {
+        const auto& raised = fHost.raisedErrorRecords();
+        bool any = fAlerts != fAlertsSeen;
+        fAlertsSeen = fAlerts;
+        for (; fErrorsSeen < raised.size(); ++fErrorsSeen) {
+            const StandIn::RaisedError& e = raised[fErrorsSeen];
+            fErr << "error: " << (e.throwable ? e.message : "(an error without a Throwable)")
+                 << "\n";
+            any = true;
+        }
+        return any;
+    }
+
+    int runLoaded(StandIn::Module& module) {
+        const std::int32_t version = module.version();
+        if (version != kLinkVersion) {
+            return fail("the module speaks link version " + std::to_string(version) +
+                        "; this host speaks version " + std::to_string(kLinkVersion));
+        }
+        module.link(fHost);
+        module.startup();
+        fStarted = true;
+        if (newFailures()) return fail("the module failed to start");
+        if (fOptions.list) {
+            for (const StandIn::Registration& r : fHost.registrations()) {
+                if (!r.withdrawn) fOut << r.signature << "\n";
+            }
+        }
+        if (fOptions.function.empty()) return kExitSuccess;
+        const StandIn::Registration* registration = findRegistration();
+        if (!registration) return unknownFunction();
+        StandIn::Signature sig;
+        try {
+            sig = StandIn::parseSignature(registration->signature);
+        } catch (const StandIn::SignatureError& e) {
+            return fail("cannot read the signature of " + fOptions.function + ": " + e.what());
+        }
+        return call(*registration, sig);
+    }
+
+    // The live registration of the function; among several of one name, the first whose
+    // parameter count matches the arguments.
+    const StandIn::Registration* findRegistration() const {
+        const StandIn::Registration* first = nullptr;
+        for (const StandIn::Registration& r : fHost.registrations()) {
+            if (r.withdrawn || r.name != fOptions.function) continue;
+            if (!first) first = &r;
+            try {
+                if (StandIn::parseSignature(r.signature).params.size() == fOptions.arguments.size())
+                    return &r;
+            } catch (const StandIn::SignatureError&) {
+            }
+        }
+        return first;
+    }
+
+    int unknownFunction() {
+        std::string names;
+        for (const StandIn::Registration& r : fHost.registrations()) {
+            if (!r.withdrawn) names += (names.empty() ? "" : ", ") + r.name;
+        }
+        return fail("the module registers no function '" + fOptions.function + "'; " +
+                        (names.empty() ? "it registers none" : "it registers: " + names),
+                    kExitUsage);
+    }
+
+    int call(const StandIn::Registration& registration, const StandIn::Signature& sig) {
+        const std::string& name = fOptions.function;
+        std::optional<ResultPlan> resultPlan = planResult(sig.result);
+        if (!resultPlan) {
+            return fail(name + " returns " + sig.result.spelling() +
+                        ", which the runner cannot receive");
+        }
+        std::vector<ParamPlan> plans;
+        for (std::size_t i = 0; i < sig.params.size(); ++i) {
+            std::optional<ParamPlan> plan = planParam(sig.params[i]);
+            if (!plan) {
+                return fail("parameter " + std::to_string(i + 1) + " of " + name + " is of type " +
+                            sig.params[i].spelling() + ", which the runner cannot supply");
+            }
+            plans.push_back(*plan);
+        }
+        if (fOptions.arguments.size() != sig.params.size()) {
+            std::string types = sig.params.empty() ? "" : " (" + typeList(sig) + ")";
+            return fail(name + " takes " + plural(sig.params.size(), "argument") + types + ", " +
+                            std::to_string(fOptions.arguments.size()) +
+                            " given; its signature is " + sig.text,
+                        kExitUsage);
+        }
+        if ((!fOptions.tiffOut.empty() || !fOptions.pngOut.empty()) && !resultPlan->image) {
+            return fail("-o and --png write an image result, but " + name + " returns " +
+                            sig.result.spelling(),
+                        kExitUsage);
+        }
+
+        // Everything the arguments point to lives until the call is over.
+        MadeObjects made(fHost);
+        std::vector<Vorna::Handle> handles(sig.params.size(), 0);
+        std::vector<ForeignValue> values;
+        for (std::size_t i = 0; i < sig.params.size(); ++i) {
+            std::optional<ForeignValue> v = argument(i, sig.params[i], plans[i], made, handles[i]);
+            if (!v) return fArgumentStatus;
+            values.push_back(*v);
+        }
+
+        const auto start = std::chrono::steady_clock::now();
+        ForeignValue result;
+        try {
+            result = callForeign(registration.entry, resultPlan->foreign, values);
+        } catch (const ForeignCallError& e) {
+            return fail("cannot call " + name + ": " + e.what());
+        }
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        if (fOptions.time) reportTime(elapsed.count());
+
+        const bool failed = newFailures();
+        int status = failed ? kExitFailure : kExitSuccess;
+        switch (resultPlan->receive) {
+            case Receive::Nothing:
+                break;
+            case Receive::Number:
+                if (!failed) fOut << formatNumber(result) << "\n";
+                break;
+            case Receive::Boolean:
+                if (!failed) fOut << (result.u8 != 0 ? "true" : "false") << "\n";
+                break;
+            case Receive::Object:
+                status = std::max(status, takeResult(result.u32, *resultPlan, failed));
+                break;
+        }
+        return status;
+    }
+
+    // One argument's value; on failure prints why, sets fArgumentStatus and answers nothing.
+    std::optional<ForeignValue> argument(std::size_t i, const Param& p, const ParamPlan& plan,
+                                         MadeObjects& made, Vorna::Handle& handle) {
+        const std::string& text = fOptions.arguments[i];
+        auto refuse = [&]() -> std::optional<ForeignValue> {
+            fArgumentStatus =
+                fail("argument " + std::to_string(i + 1) + " of " + fOptions.function + ", '" +
+                         text + "', is not " +
+                         (plan.supply == Supply::Integer || plan.supply == Supply::Real
+                              ? "a " + p.spelling() + " (" + expectation(p, plan) + ")"
+                              : expectation(p, plan)),
+                     kExitUsage);
+            return std::nullopt;
+        };
+        switch (plan.supply) {
+            case Supply::ImageAddress:
+            case Supply::ImageHandle: {
+                std::optional<Vorna::Handle> image = readImage(text, made);
+                if (!image) return std::nullopt;
+                handle = *image;
+                return plan.supply == Supply::ImageAddress ? ForeignValue::pointer(&handle)
+                                                           : ForeignValue::uint32(handle);
+            }
+            case Supply::StringHandle:
+                handle = made.add(fHost.makeString(text));
+                return ForeignValue::uint32(handle);
+            case Supply::Text:
+                return ForeignValue::pointer(const_cast<char*>(text.c_str()));
+            case Supply::Boolean: {
+                std::optional<bool> b = parseBoolean(text);
+                if (!b) return refuse();
+                return ForeignValue::uint8(*b ? 1 : 0);
+            }
+            case Supply::Real:
+                if (plan.foreign == ForeignType::Float) {
+                    std::optional<float> f = parseFloat(text);
+                    if (!f) return refuse();
+                    return ForeignValue::float32(*f);
+                } else {
+                    std::optional<double> d = parseDouble(text);
+                    if (!d) return refuse();
+                    return ForeignValue::float64(*d);
+                }
+            case Supply::Integer: {
+                std::optional<std::int64_t> n = parseInteger(text, plan.min, plan.max);
+                if (!n) return refuse();
+                switch (plan.foreign) {
+                    case ForeignType::Int16:
+                        return ForeignValue::int16(static_cast<std::int16_t>(*n));
+                    case ForeignType::UInt16:
+                        return ForeignValue::uint16(static_cast<std::uint16_t>(*n));
+                    case ForeignType::UInt32:
+                        return ForeignValue::uint32(static_cast<std::uint32_t>(*n));
+                    default:
+                        return ForeignValue::int32(static_cast<std::int32_t>(*n));
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Vorna::Handle> readImage(const std::string& path, MadeObjects& made) {
+        try {
+            Raster r = Tools::readImage(path);
+            StandIn::ImageSpec spec;
+            spec.type = r.type;
+            spec.sizes = {r.width, r.height};
+            spec.name = imageNameOf(path);
+            return made.add(fHost.createImage(spec, r.bytes.data(), r.bytes.size()));
+        } catch (const ImageIOError& e) {
+            fArgumentStatus = fail(e.what());
+        } catch (const std::invalid_argument& e) {
+            fArgumentStatus = fail(path + ": " + e.what());
+        }
+        return std::nullopt;
+    }
+
+    void reportTime(double seconds) {
+        std::ostringstream s;
+        s << std::fixed;
+        if (seconds < 10)
+            s << std::setprecision(1) << seconds * 1000 << " ms";
+        else
+            s << std::setprecision(2) << seconds << " s";
+        fErr << "time: " << fOptions.function << " took " << s.str() << "\n";
+    }
+
+    // Takes over the object handle the function returned: the module's count passes to the host,
+    // which gives it back once the result is delivered.
+    int takeResult(Vorna::Handle h, const ResultPlan& plan, bool failed) {
+        const std::string& name = fOptions.function;
+        if (h == 0) {
+            if (failed) return kExitFailure;
+            if (plan.image) return fail(name + " returned no image and raised no error");
+            fOut << "(none)\n";
+            return kExitSuccess;
+        }
+        if (!fHost.isAlive(h))
+            return fail(name + " returned " + hex(h) + ", which is no live host object");
+        if (fHost.moduleReferences(h) <= 0) {
+            return fail(name + " returned " + hex(h) + " without a reference for the host");
+        }
+        fHost.keep(h);
+        int status = failed ? kExitFailure : kExitSuccess;
+        const ObjectKind kind = *fHost.kindOf(h);
+        if (failed) {
+            // The host has the error; the image, if any, is not worth writing.
+        } else if (plan.image && kind != ObjectKind::Image) {
+            status = fail(name + " returned a " + StandIn::kindName(kind) +
+                          " where its signature promises an image");
+        } else if (kind == ObjectKind::Image) {
+            status = deliverImage(h);
+        } else if (kind == ObjectKind::String) {
+            fOut << fHost.readString(h) << "\n";
+        } else {
+            fOut << StandIn::kindName(kind) << " " << hex(h) << "\n";
+        }
+        fHost.drop(h);
+        return status;
+    }
+
+    int deliverImage(Vorna::Handle h) {
+        StandIn::ImageInfo info = fHost.image(h);
+        std::string size;
+        std::uint32_t rows = 1;
+        for (std::size_t d = 0; d < info.sizes.size(); ++d) {
+            size += (d ? " x " : "") + std::to_string(info.sizes[d]);
+            if (d > 0) rows *= info.sizes[d];
+        }
+        fOut << "image \"" << info.name << "\": " << size << " "
+             << StandIn::elementTypeName(info.type);
+        Raster raster;
+        raster.type = info.type;
+        raster.width = info.sizes[0];
+        raster.height = rows;
+        raster.bytes = std::move(info.bytes);
+        const bool real = isRealType(raster.type);
+        if (real) {
+            ValueRange range = finiteRange(raster);
+            fOut << ", values " << formatValue(range.min, raster.type) << " to "
+                 << formatValue(range.max, raster.type);
+        }
+        fOut << "\n";
+        if (fOptions.tiffOut.empty() && fOptions.pngOut.empty()) return kExitSuccess;
+        if (info.sizes.size() > 2) {
+            return fail("cannot write a " + std::to_string(info.sizes.size()) +
+                        "-dimensional image; only 1- and 2-dimensional images are written");
+        }
+        int status = kExitSuccess;
+        auto write = [&](const std::string& path, const char* what,
+                         const std::function<void(const std::string&, const Raster&)>& writer) {
+            if (path.empty()) return;
+            try {
+                writer(path, raster);
+                fOut << "wrote " << path << " (" << what << ")\n";
+            } catch (const ImageIOError& e) {
+                status = fail(e.what());
+            }
+        };
+        write(fOptions.tiffOut, "32-bit float TIFF", writeFloatTiff);
+        write(fOptions.pngOut, "8-bit preview PNG",
+              [](const std::string& p, const Raster& r) { writePreviewPng(p, r); });
+        return status;
+    }
+
+    static std::string formatValue(double v, StandIn::ElementType type) {
+        return type == StandIn::ElementType::Float32 ? formatFloat(static_cast<float>(v))
+                                                     : formatDouble(v);
+    }
+
+    // Cleanup and shutdown when started, unload, and the leak report.
+    int finish(StandIn::Module& module) {
+        int status = kExitSuccess;
+        if (fStarted) {
+            module.cleanup();
+            module.shutdown();
+            if (newFailures()) status = fail("the module failed to shut down");
+        }
+        const bool gone = module.unload();
+        if (!gone) status = fail("the module library is still loaded after unloading it");
+        StandIn::LeakReport report = fHost.leakReport();
+        if (!report.clean()) {
+            fErr << "error: the module left behind:\n";
+            std::istringstream lines(report.toString());
+            for (std::string line; std::getline(lines, line);) fErr << "  " << line << "\n";
+            status = kExitFailure;
+        }
+        return status;
+    }
+
+    const Options& fOptions;
+    std::ostream& fOut;
+    std::ostream& fErr;
+    StandIn::Host fHost;
+    bool fStarted = false;
+    int fAlerts = 0;
+    int fAlertsSeen = 0;
+    std::size_t fErrorsSeen = 0;
+    int fArgumentStatus = kExitFailure;
+};
+
+}  // namespace
+
+int RunMain(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    Options options;
+    try {
+        options = parseCommandLine(words);
+    } catch (const UsageError& e) {
+        err << "error: " << e.what() << "\nrun 'photarion-run --help' for the usage\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        out << usageText();
+        return kExitSuccess;
+    }
+    Session session(options, out, err);
+    return session.run();
+}
+
+int RunMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+    return RunMain(words, out, err);
+}
+
+}  // namespace Tools
