@@ -622,6 +622,16 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
     }
 
     NativeCall call(host, sig, records);
+    // The records stay visible through currentRecords() while the handler runs (restored after,
+    // since a handler may itself call functions of this host).
+    struct CurrentRecords {
+        CurrentRecords(Host& h, Vorna::ScriptArgRecord* r) : host(h), outer(h.fCurrentRecords) {
+            h.fCurrentRecords = r;
+        }
+        ~CurrentRecords() { host.fCurrentRecords = outer; }
+        Host& host;
+        Vorna::ScriptArgRecord* outer;
+    } current(host, records);
     try {
         handler(call);
     } catch (const ScriptError& e) {

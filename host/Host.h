@@ -219,12 +219,18 @@ public:
     LeakReport leakReport() const;  // against an empty snapshot (everything since creation)
     LeakReport leakReport(const LeakSnapshot& since) const;
 
+    // The argument records of the native call running now, as the module passed them: for
+    // handlers that look at a record's raw bytes. Null outside a native call and when the module
+    // passed no record pointer.
+    Vorna::ScriptArgRecord* currentRecords() const { return fCurrentRecords; }
+
     // Internal state, shared with the native function implementations.
     struct State;
     State& state() { return *fState; }
 
 private:
     std::unique_ptr<State> fState;
+    Vorna::ScriptArgRecord* fCurrentRecords = nullptr;
 };
 
 }  // namespace StandIn

@@ -20,6 +20,17 @@ part of the signature text.
 Outputs, under --out-dir:
     hostcall/<stem>.h, hostcall/<stem>.cpp          always
     hostcall/Members.cpp, members/<Class>.inc       with --members (one .inc per class)
+and under --test-driver DIR:
+    hostcall/<stem>Driver.h, hostcall/<stem>Driver.cpp
+        one function per stub and per member operation that calls it once with arguments made
+        up for the row and hands a Probe (what each record must hold, where the caller's
+        variables are, what came back) to a test host; and the table kDriverRows of them all.
+
+Names. Stubs bear the host's own names, some of which (Beep, Sleep, Yield, GetName, ...) are
+also functions or macros of the Windows headers: the generated units never include those headers,
+neither directly nor through the SDK headers they include, so the names stay free in Vorna::<ns>
+on every platform. A member operation may not take the name of an operation every reference class
+has (get, release, adopt, address, empty); such a row is rejected.
 
 Python 3 standard library only. Exit status 1 with "file:line: reason" on any bad row.
 """
@@ -714,6 +725,336 @@ def emit_members_source(rows: List[Row], namespace: str, catalogue_name: str, st
     return "\n".join(out)
 
 
+# ---------------------------------------------------------------------------------------------
+# Test driver: one call of every stub and every member operation, for a test host to check
+# ---------------------------------------------------------------------------------------------
+
+DRIVER_HEADER_NOTE = (
+    "For every catalogue row one function calls the row's stub, and for every member operation",
+    "one function calls the member, each with arguments made up for the row. Before the call it",
+    "notes in a Probe what each argument record must hold by the marshalling rule and where the",
+    "caller's variables are; after the call it hands the Probe to the test host, which compares",
+    "that with what the host received and answered while the caller's variables still live.",
+)
+
+DRIVER_HEADER_BODY = r"""
+// How one argument reaches the host.
+enum class Passing {
+    Value,         // the record starts with `bytes` (values, tokens, untyped pointers)
+    Text,          // the record holds the pointer in `bytes`, to the zero-terminated `target`
+    Buffer,        // the record holds the pointer to `target`, a buffer of `size` bytes
+    Pointer,       // the record holds the pointer to `target`, the caller's variable of `size`
+    BooleanCell,   // the record holds the address of a one-byte copy of the bool at `target`
+    Object,        // the record starts with the borrowed handle in `bytes`
+    ReferenceOut,  // the record holds the address of `target`, a reference's handle word
+    ImageHandle,   // the record holds the handle pointer-wide (image-locking rows)
+};
+
+struct ParamProbe {
+    Passing passing = Passing::Value;
+    std::vector<unsigned char> bytes;   // what the record must start with (empty: unknown)
+    const void* target = nullptr;       // the caller's storage behind a pointer
+    std::size_t size = 0;               // bytes at `target`
+    std::vector<unsigned char> before;  // those bytes before the call
+    ObjectKind kind = ObjectKind::Image;  // Object, ReferenceOut, ImageHandle
+};
+
+// How the result comes back.
+enum class Returning { Nothing, Boolean, Value, Object };
+
+class Probe {
+public:
+    Probe(const char* signature, std::int32_t recordCount, const char* memberOf,
+          const char* memberName)
+        : fSignature(signature), fRecordCount(recordCount), fMemberOf(memberOf),
+          fMemberName(memberName) {}
+
+    template <class T>
+    void Value(const T& value) {
+        Add(Passing::Value, BytesOf(value));
+    }
+    void Text(const char* text) {
+        Add(Passing::Text, BytesOf(text), text, std::strlen(text) + 1);
+    }
+    void Buffer(const char* buffer, std::size_t size) {
+        Add(Passing::Buffer, BytesOf(buffer), buffer, size);
+    }
+    template <class T>
+    void Pointer(const T* variable) {
+        Add(Passing::Pointer, BytesOf(variable), variable, sizeof(T));
+    }
+    void BooleanCell(const bool* variable) {
+        Add(Passing::BooleanCell, {}, variable, sizeof(bool));
+    }
+    template <class Reference>
+    void Object(const Reference& reference) {
+        Add(Passing::Object, BytesOf(reference.get()), nullptr, 0, Reference::kKind);
+    }
+    template <class Reference>
+    void ReferenceOut(Reference* reference) {
+        const Handle* word = reference->address();
+        Add(Passing::ReferenceOut, BytesOf(word), word, sizeof(Handle), Reference::kKind);
+    }
+    void ImageHandle(Handle handle) {
+        Add(Passing::ImageHandle, BytesOf(static_cast<std::uintptr_t>(handle)), nullptr, 0,
+            ObjectKind::Image);
+    }
+
+    void ReturnsBoolean(const bool& result) { Return(Returning::Boolean, BytesOf(result)); }
+    template <class T>
+    void Returns(const T& result) {
+        Return(Returning::Value, BytesOf(result));
+    }
+    template <class Reference>
+    void ReturnsObject(const Reference& result) {
+        Return(Returning::Object, BytesOf(result.get()));
+        fResultKind = Reference::kKind;
+    }
+
+    const char* signature() const { return fSignature; }
+    std::int32_t recordCount() const { return fRecordCount; }
+    const char* memberOf() const { return fMemberOf; }  // "" for a stub
+    const char* memberName() const { return fMemberName; }
+    const std::vector<ParamProbe>& params() const { return fParams; }
+    Returning returning() const { return fReturning; }
+    // The result as the caller received it: a bool's byte, a value's bytes, an object's handle.
+    const std::vector<unsigned char>& result() const { return fResult; }
+    ObjectKind resultKind() const { return fResultKind; }
+
+private:
+    template <class T>
+    static std::vector<unsigned char> BytesOf(const T& value) {
+        static_assert(std::is_trivially_copyable_v<T>, "plain values only");
+        std::vector<unsigned char> bytes(sizeof(T));
+        std::memcpy(bytes.data(), &value, sizeof(T));
+        return bytes;
+    }
+    void Add(Passing passing, std::vector<unsigned char> bytes, const void* target = nullptr,
+             std::size_t size = 0, ObjectKind kind = ObjectKind::Image) {
+        ParamProbe param;
+        param.passing = passing;
+        param.bytes = std::move(bytes);
+        param.target = target;
+        param.size = size;
+        if (target) {
+            const auto* first = static_cast<const unsigned char*>(target);
+            param.before.assign(first, first + size);
+        }
+        param.kind = kind;
+        fParams.push_back(std::move(param));
+    }
+    void Return(Returning returning, std::vector<unsigned char> bytes) {
+        fReturning = returning;
+        fResult = std::move(bytes);
+    }
+
+    const char* fSignature;
+    std::int32_t fRecordCount;
+    const char* fMemberOf;
+    const char* fMemberName;
+    std::vector<ParamProbe> fParams;
+    Returning fReturning = Returning::Nothing;
+    std::vector<unsigned char> fResult;
+    ObjectKind fResultKind = ObjectKind::Image;
+};
+
+// The test's side: objects to pass, and the check after each call.
+class ProbeHost {
+public:
+    // A live object of the kind; the caller's reference adds its own count.
+    virtual Handle MakeObject(ObjectKind kind) = 0;
+    // Runs right after the call, while the caller's variables and results still live.
+    virtual void Check(const Probe& probe) = 0;
+
+protected:
+    ~ProbeHost() = default;
+};
+
+// A long that carries an address, made pointer-wide with high bits where pointers have them.
+inline std::intptr_t AddressValue(std::uint32_t low) {
+    return static_cast<std::intptr_t>(static_cast<std::uint64_t>(0x5A3Cu) << 32 | low);
+}
+
+struct DriverRow {
+    const char* signature;
+    std::int32_t recordCount;
+    const char* memberOf;    // reference class of a member operation; "" for a stub
+    const char* memberName;  // "" for a stub
+    void (*run)(ProbeHost& host);
+};
+
+// Every stub in catalogue order, then every member operation class by class.
+extern const DriverRow kDriverRows[];
+extern const std::size_t kDriverRowCount;
+"""
+
+
+def _kind_enum(cls: str) -> str:
+    return "ObjectKind::" + {"ImageRef": "Image", "qz_string": "String"}.get(cls, cls)
+
+
+def _scramble(key: int) -> int:
+    return (key * 2654435761 + 0x9E3779B9) & 0xFFFFFFFF
+
+
+def _literal(cpp: str, key: int) -> str:
+    """A deterministic argument value of a plain C++ type, distinct per row and position."""
+    v = _scramble(key)
+    if cpp == "std::int32_t":
+        return "static_cast<std::int32_t>(0x%08Xu)" % v
+    if cpp in ("std::uint32_t", "RGBColor", "PFFileReference", "Handle", "External32BitType"):
+        return "%s{0x%08Xu}" % (cpp, v)
+    if cpp == "std::int16_t":
+        return "static_cast<std::int16_t>(0x%04X)" % (v & 0xFFFF)
+    if cpp == "std::uint16_t":
+        return "std::uint16_t{0x%04Xu}" % (v & 0xFFFF)
+    if cpp == "bool":
+        return "true" if v & 1 else "false"
+    if cpp == "char":
+        return "'%s'" % chr(0x41 + v % 26)
+    if cpp == "float":
+        return "%d.5f" % ((v % 20000) - 10000)
+    if cpp == "double":
+        return "%d.25" % ((v % 2000000) - 1000000)
+    if cpp in ("complex", "const complex&"):
+        return "complex(%d.5, %d.75)" % ((v % 2000) - 1000, ((v >> 11) % 2000) - 1000)
+    if cpp == ADDRESS_CPP:
+        return "AddressValue(0x%08Xu)" % v
+    raise AssertionError("no literal for " + cpp)
+
+
+def _driver_argument(row: Row, param: Param, index: int, key: int) -> Tuple[List[str], str, str]:
+    """Declarations, the argument expression and the probe line for one parameter."""
+    var = "a%d" % index
+    kind, cpp = param.type.kind, param.type.cpp
+    if kind == OBJECT:
+        cls = OBJECT_TYPES[param.word]
+        return (["%s %s(host.MakeObject(%s));" % (cls, var, _kind_enum(cls))], var,
+                "probe.Object(%s);" % var)
+    if kind == OUT_REF:
+        return (["%s %s;" % (param.type.cls, var)], "&" + var,
+                "probe.ReferenceOut(&%s);" % var)
+    if kind == BOOL_PTR:
+        return (["bool %s = %s;" % (var, _literal("bool", key))], "&" + var,
+                "probe.BooleanCell(&%s);" % var)
+    if kind == WIDE_HANDLE:
+        return (["const Handle %s = host.MakeObject(ObjectKind::Image);" % var], var,
+                "probe.ImageHandle(%s);" % var)
+    if cpp == "const char*":
+        text = "%s/%d" % (row.name, index)
+        return (["const char* const %s = %s;" % (var, _cpp_string(text))], var,
+                "probe.Text(%s);" % var)
+    if cpp == "char*":
+        return (['char %s[64] = "buffer %d";' % (var, index)], var,
+                "probe.Buffer(%s, sizeof %s);" % (var, var))
+    if cpp == "void*":
+        return (["int s%d = %d;" % (index, key & 0xFFFF),
+                 "void* const %s = &s%d;" % (var, index)], var, "probe.Value(%s);" % var)
+    if cpp.endswith("*"):
+        base = cpp[:-1]
+        return (["%s %s = %s;" % (base, var, _literal(base, key))], "&" + var,
+                "probe.Pointer(&%s);" % var)
+    if cpp == "const complex&":
+        return (["const complex %s = %s;" % (var, _literal(cpp, key))], var,
+                "probe.Value(%s);" % var)
+    return (["const %s %s = %s;" % (cpp, var, _literal(cpp, key))], var,
+            "probe.Value(%s);" % var)
+
+
+def _driver_function(row: Row, number: int, namespace: str, member: bool) -> str:
+    fn = "%s%d" % ("Member" if member else "Stub", number)
+    out = ["void %s(ProbeHost& host) {" % fn,
+           "    Probe probe(%s, %d, %s, %s);" % (
+               _cpp_string(row.signature), row.record_count,
+               _cpp_string(row.member_of.cls if member else ""),
+               _cpp_string(row.member_name if member else ""))]
+    declarations, arguments, probes = [], [], []
+    for index, param in enumerate(row.params, start=1):
+        key = number * 64 + index + (0x8000 if member else 0)
+        if member and index == 1:
+            cls = row.member_of.cls
+            declarations.append("%s self(host.MakeObject(%s));" % (cls, _kind_enum(cls)))
+            probes.append("probe.ReferenceOut(&self);" if row.member_through_pointer
+                          else "probe.Object(self);")
+            continue
+        lines, argument, probe_line = _driver_argument(row, param, index, key)
+        declarations += lines
+        arguments.append(argument)
+        probes.append(probe_line)
+    out += ["    " + line for line in declarations + probes]
+    callee = ("self.%s(" % row.member_name) if member else ("%s::%s(" % (namespace, row.name))
+    kind = row.result.kind
+    if kind == R_VOID:
+        head, tail = "    ", ""
+    elif kind == R_BOOLEAN:
+        head, tail = "    const bool r = ", "probe.ReturnsBoolean(r);"
+    elif kind == R_VALUE:
+        head, tail = "    const %s r = " % row.result.cpp, "probe.Returns(r);"
+    else:
+        head, tail = "    %s r = " % OBJECT_TYPES[row.result_word], "probe.ReturnsObject(r);"
+    out.append(_join_wrapped(head + callee, arguments, ");", "    "))
+    if tail:
+        out.append("    " + tail)
+    out += ["    host.Check(probe);", "}"]
+    return "\n".join(out)
+
+
+def emit_driver_header(namespace: str, catalogue_name: str, stem: str) -> str:
+    out = [_header_comment(catalogue_name, "Test driver: every stub and member operation called "
+                           "once.", DRIVER_HEADER_NOTE),
+           "#pragma once",
+           "",
+           "#include <cstddef>",
+           "#include <cstdint>",
+           "#include <cstring>",
+           "#include <type_traits>",
+           "#include <utility>",
+           "#include <vector>",
+           "",
+           '#include "hostcall/References.h"',
+           "",
+           "namespace Vorna::%sDriver {" % namespace]
+    out.append(DRIVER_HEADER_BODY.rstrip("\n"))
+    out += ["", "}  // namespace Vorna::%sDriver" % namespace, ""]
+    return "\n".join(out)
+
+
+def emit_driver_source(rows: List[Row], namespace: str, catalogue_name: str, stem: str) -> str:
+    out = [_header_comment(catalogue_name, "Test driver: every stub and member operation called "
+                           "once."),
+           "",
+           '#include "hostcall/%sDriver.h"' % stem,
+           "",
+           '#include "hostcall/%s.h"' % stem,
+           "",
+           "namespace Vorna::%sDriver {" % namespace,
+           "namespace {",
+           ""]
+    table = []
+    for number, row in enumerate(rows, start=1):
+        out += [_driver_function(row, number, namespace, member=False), ""]
+        table.append("    {%s, %d, \"\", \"\", &Stub%d}," % (_cpp_string(row.signature),
+                                                          row.record_count, number))
+    for kind in KINDS:
+        for number, row in enumerate(rows, start=1):
+            if row.member_of is not kind:
+                continue
+            out += [_driver_function(row, number, namespace, member=True), ""]
+            table.append("    {%s, %d, %s, %s, &Member%d}," % (
+                _cpp_string(row.signature), row.record_count, _cpp_string(kind.cls),
+                _cpp_string(row.member_name), number))
+    out += ["}  // namespace",
+            "",
+            "const DriverRow kDriverRows[] = {"]
+    out += table
+    out += ["};",
+            "const std::size_t kDriverRowCount = sizeof(kDriverRows) / sizeof(kDriverRows[0]);",
+            "",
+            "}  // namespace Vorna::%sDriver" % namespace,
+            ""]
+    return "\n".join(out)
+
+
 def _write(path: str, text: str) -> None:
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w", encoding="utf-8", newline="\n") as f:
@@ -724,14 +1065,20 @@ def main(argv: Optional[List[str]] = None) -> int:
     parser = argparse.ArgumentParser(description="Generate host script-function stubs from a "
                                      "catalogue of signatures.")
     parser.add_argument("--catalogue", required=True, help="catalogue file, one signature a line")
-    parser.add_argument("--out-dir", required=True, help="root of the generated tree")
+    parser.add_argument("--out-dir", help="root of the generated stubs (and member operations)")
     parser.add_argument("--namespace", default="QZ",
                         help="namespace of the stubs, nested in Vorna (default QZ)")
     parser.add_argument("--stem", default="Stubs",
                         help="file name of the stubs: hostcall/<stem>.h and .cpp (default Stubs)")
     parser.add_argument("--members", action="store_true",
                         help="also write members/<Class>.inc and hostcall/Members.cpp")
+    parser.add_argument("--test-driver", metavar="DIR",
+                        help="write hostcall/<stem>Driver.h and .cpp under DIR: a test driver that "
+                        "calls every stub and member operation once (for stubs made with "
+                        "--members)")
     args = parser.parse_args(argv)
+    if not args.out_dir and not args.test_driver:
+        parser.error("give --out-dir, --test-driver or both")
 
     if not re.fullmatch(IDENT, args.namespace) or args.namespace in CPP_KEYWORDS:
         parser.error("--namespace must be an identifier")
@@ -745,6 +1092,14 @@ def main(argv: Optional[List[str]] = None) -> int:
         return 1
 
     name = os.path.basename(args.catalogue)
+    if args.test_driver:
+        driver_dir = os.path.join(args.test_driver, "hostcall")
+        _write(os.path.join(driver_dir, args.stem + "Driver.h"),
+               emit_driver_header(args.namespace, name, args.stem))
+        _write(os.path.join(driver_dir, args.stem + "Driver.cpp"),
+               emit_driver_source(rows, args.namespace, name, args.stem))
+    if not args.out_dir:
+        return 0
     hostcall_dir = os.path.join(args.out_dir, "hostcall")
     _write(os.path.join(hostcall_dir, args.stem + ".h"),
            emit_stubs_header(rows, args.namespace, name))
