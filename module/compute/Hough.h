@@ -1,0 +1,80 @@
+// The straight-line Hough transform of a square float image, in two versions that give the same
+// bits: a reference that is the plain triple loop, and a fast path (column-major working copy,
+// blocks of angles on several threads, SIMD distances) used by the module.
+//
+// For a square input of side n, with cx = cy = n / 2 (unsigned halving):
+//   for each angle i (column of the result), theta = (i * K) / cx, u = cos theta, v = sin theta;
+//   for each input column j and, innermost, each row k:
+//     rho = ((j - cx) * u + (k - cy) * v) * f + cy      (doubles, in exactly this order)
+//     r   = rho truncated toward zero (low 32 bits of the 64-bit truncation)
+//     out[r * n + i] = out[r * n + i] + in[k * n + j]   (single precision), when 0 <= r*n+i < n*n
+// with K = kHoughAngleConstant and f = HoughDistanceFactor(n). The output starts at +0.0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Vorna::Compute {
+
+// The angle step numerator: a little below pi/2 (bit pattern 0x3FF921FB54442D11).
+inline constexpr double kHoughAngleConstant = 1.570796326794895;
+
+// n / (sqrt(2) * n), evaluated in that order for every call: 1/sqrt(2) within one ulp, depending
+// slightly on n.
+double HoughDistanceFactor(std::uint32_t n);
+
+// Which inner kernel the fast path runs. Auto takes the widest the CPU supports; Wide on a CPU
+// without it runs Baseline (nothing the CPU lacks is ever executed); RangeCheckFallback runs the
+// straightforward per-vote arithmetic for every column, as used when a column's range check fails.
+enum class HoughKernel { Auto, Baseline, Wide, RangeCheckFallback };
+
+struct HoughOptions {
+    unsigned threads = 0;  // 0: one per hardware thread
+    HoughKernel kernel = HoughKernel::Auto;
+};
+
+// True when this CPU runs the wide (AVX2) kernel.
+bool HoughWideKernelAvailable();
+
+// The plain loop over a square n x n float image; out receives n * n floats. n = 1 is defined as
+// the single vote out[0] = +0.0f + in[0] (what the loop gives on x86, where theta = 0/0 sends every
+// vote to element 0), without evaluating 0/0.
+void HoughReference(const float* in, std::uint32_t n, float* out);
+
+// Same bits as HoughReference for every input, faster. Needs a working copy of at most twice the
+// input's pixel count in 4-byte words (less for sparse images) and n * 16 floats per thread; throws
+// std::bad_alloc when they cannot be had, and rethrows a worker thread's exception.
+void HoughFast(const float* in, std::uint32_t n, float* out, const HoughOptions& options = {});
+
+// A width x height image placed in the m x m square, m = max(width, height), at column offset
+// (m - width) / 2 and row offset (m - height) / 2, zeros elsewhere. Rows are width elements apart.
+void PadToSquare(const float* in, std::uint32_t width, std::uint32_t height,
+                 std::vector<float>& square);
+
+// The module's entry: the transform of a width x height image, padded to its m x m square as
+// PadToSquare does and with every element converted to float by value, straight into the fast
+// path's working copy (no padded copy is made). out receives m * m floats. Instantiated for float,
+// double and the 8-, 16- and 32-bit integers.
+template <class T>
+void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, float* out,
+                    const HoughOptions& options = {});
+
+extern template void HoughTransform<float>(const float*, std::uint32_t, std::uint32_t, float*,
+                                           const HoughOptions&);
+extern template void HoughTransform<double>(const double*, std::uint32_t, std::uint32_t, float*,
+                                            const HoughOptions&);
+extern template void HoughTransform<std::int8_t>(const std::int8_t*, std::uint32_t, std::uint32_t,
+                                                 float*, const HoughOptions&);
+extern template void HoughTransform<std::uint8_t>(const std::uint8_t*, std::uint32_t, std::uint32_t,
+                                                  float*, const HoughOptions&);
+extern template void HoughTransform<std::int16_t>(const std::int16_t*, std::uint32_t, std::uint32_t,
+                                                  float*, const HoughOptions&);
+extern template void HoughTransform<std::uint16_t>(const std::uint16_t*, std::uint32_t,
+                                                   std::uint32_t, float*, const HoughOptions&);
+extern template void HoughTransform<std::int32_t>(const std::int32_t*, std::uint32_t, std::uint32_t,
+                                                  float*, const HoughOptions&);
+extern template void HoughTransform<std::uint32_t>(const std::uint32_t*, std::uint32_t,
+                                                   std::uint32_t, float*, const HoughOptions&);
+
+}  // namespace Vorna::Compute
