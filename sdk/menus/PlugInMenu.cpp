@@ -17,6 +17,7 @@
 #include <cstring>
 #include <list>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "errors/Exceptions.h"
@@ -61,47 +62,54 @@ struct MenuState {
     MenuState& operator=(const MenuState&) = delete;
 };
 
-MenuState sMenus;
+// The state outlives every menu: a menu may belong to the module's main object, which can be
+// destroyed after this unit's static objects. So it is built in place on first use and never
+// destroyed; its users give back what it holds.
+MenuState& Menus() {
+    alignas(MenuState) static unsigned char sStorage[sizeof(MenuState)];
+    static MenuState* const sState = ::new (sStorage) MenuState;
+    return *sState;
+}
 
 MenuListUser::MenuListUser() {
-    if (sMenus.fUsageCount == 0) sMenus.fList = std::make_unique<MenuList>();
-    ++sMenus.fUsageCount;
+    if (Menus().fUsageCount == 0) Menus().fList = std::make_unique<MenuList>();
+    ++Menus().fUsageCount;
 }
 
 MenuListUser::~MenuListUser() {
-    if (--sMenus.fUsageCount == 0) sMenus.fList.reset();
+    if (--Menus().fUsageCount == 0) Menus().fList.reset();
 }
 
-bool NoMenus() { return !sMenus.fList || sMenus.fList->fMenus.empty(); }
+bool NoMenus() { return !Menus().fList || Menus().fList->fMenus.empty(); }
 
 // The menu at position i of the list, or null past its end. The list is looked up again on every
 // step of a walk: a menu's own operations may construct or destroy menus.
 PlugInMenu* MenuAt(std::size_t i) {
-    if (!sMenus.fList || i >= sMenus.fList->fMenus.size()) return nullptr;
-    return sMenus.fList->fMenus[i];
+    if (!Menus().fList || i >= Menus().fList->fMenus.size()) return nullptr;
+    return Menus().fList->fMenus[i];
 }
 
 void JoinList(PlugInMenu* menu) {
-    if (!sMenus.fModuleUser) sMenus.fModuleUser.emplace();
-    sMenus.fList->fMenus.push_back(menu);
+    if (!Menus().fModuleUser) Menus().fModuleUser.emplace();
+    Menus().fList->fMenus.push_back(menu);
 }
 
 void LeaveList(PlugInMenu* menu) noexcept {
-    if (sMenus.fList) {
-        auto& menus = sMenus.fList->fMenus;
+    if (Menus().fList) {
+        auto& menus = Menus().fList->fMenus;
         menus.erase(std::remove(menus.begin(), menus.end(), menu), menus.end());
     }
-    if (NoMenus()) sMenus.fModuleUser.reset();
+    if (NoMenus()) Menus().fModuleUser.reset();
 }
 
 // Ends the registration once no menu is left. The host's destroy call for its user normally
 // follows from inside the unregistration. A refused unregistration keeps the token: the host
 // still holds the record, and the next menu reuses it.
 void UnregisterIfUnused() noexcept {
-    if (!NoMenus() || sMenus.fToken == 0) return;
+    if (!NoMenus() || Menus().fToken == 0) return;
     try {
-        PlugInMain::GetCallbacks().unregister_custom_menu(sMenus.fToken);
-        sMenus.fToken = 0;
+        PlugInMain::GetCallbacks().unregister_custom_menu(Menus().fToken);
+        Menus().fToken = 0;
     } catch (...) {
     }
 }
@@ -132,8 +140,8 @@ void WriteEntry(const PlugInMenuEntry& entry, void* buffer) {
 MenuListHandle MenuCreate(HostErrorRecord* error) {
     MenuListHandle user = nullptr;
     RunReportingTo(error, [&user] {
-        sMenus.fHostUsers.emplace_back();
-        user = &sMenus.fHostUsers.back();
+        Menus().fHostUsers.emplace_back();
+        user = &Menus().fHostUsers.back();
     });
     return user;
 }
@@ -141,7 +149,7 @@ MenuListHandle MenuCreate(HostErrorRecord* error) {
 MenuListHandle MenuDestroy(MenuListHandle handle, HostErrorRecord* error) {
     if (!handle) return handle;
     RunReportingTo(error, [handle] {
-        auto& users = sMenus.fHostUsers;
+        auto& users = Menus().fHostUsers;
         auto it = std::find_if(users.begin(), users.end(),
                                [handle](const MenuListUser& u) { return &u == handle; });
         if (it == users.end()) {
@@ -224,7 +232,7 @@ void UnregisterCustomMenu(std::int32_t token) { QZ::UnregisterCustomMenu(token);
 // ---- PlugInMenu --------------------------------------------------------------------------------
 
 PlugInMenu::PlugInMenu() {
-    if (sMenus.fToken == 0) sMenus.fToken = PlugInMain::GetCallbacks().register_custom_menu();
+    if (Menus().fToken == 0) Menus().fToken = PlugInMain::GetCallbacks().register_custom_menu();
     try {
         JoinList(this);
     } catch (...) {
@@ -344,10 +352,10 @@ void StandardPlugInMenu::SetCommandValue(CommandID commandID, std::int32_t value
 
 // ---- Diagnostics -------------------------------------------------------------------------------
 
-std::int32_t MenuListUsageCount() { return sMenus.fUsageCount; }
-bool MenuListExists() { return sMenus.fList != nullptr; }
-std::size_t MenuListSize() { return sMenus.fList ? sMenus.fList->fMenus.size() : 0; }
-std::int32_t MenuRegistrationToken() { return sMenus.fToken; }
+std::int32_t MenuListUsageCount() { return Menus().fUsageCount; }
+bool MenuListExists() { return Menus().fList != nullptr; }
+std::size_t MenuListSize() { return Menus().fList ? Menus().fList->fMenus.size() : 0; }
+std::int32_t MenuRegistrationToken() { return Menus().fToken; }
 
 }  // namespace PlugIn
 }  // namespace Vorna

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "Menus.h"
 #include "Module.h"
 
 namespace {
@@ -140,6 +141,17 @@ TEST_F(LifecycleTest, AModuleWithoutMainObjectUsesTheDefaultOne) {
     module.shutdown();
     EXPECT_TRUE(host.raisedErrors().empty());
     ASSERT_TRUE(module.unload());
+    ExpectClean();
+}
+
+TEST_F(LifecycleTest, AMenuKeptUntilUnloadIsGivenBackToo) {
+    StandIn::Menus menus(host);
+    StandIn::Module module = StandIn::Module::load(MENU_PLUGIN);
+    module.link(host);
+    module.startup();
+    EXPECT_EQ(1, menus.count());
+    ASSERT_TRUE(module.unload());
+    EXPECT_TRUE(menus.menuRegistrations().empty() || !menus.menuRegistrations().back().active);
     ExpectClean();
 }
 
