@@ -371,3 +371,29 @@ TEST_F(OlderHostTest, BothOperationsWorkThroughTheOlderDataPointer) {
 }
 
 }  // namespace
+
+namespace {
+
+class HostVersionTest : public ModuleTest {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(HostVersionTest, TheCallbacksTableNeedsAHostOf3_3_2) {
+    Start(0x030301FF);
+    Handle image = Image(RandomPixels(9, 2), 3, 3);
+    EXPECT_NE(0u, Received(hough(&image))) << "the result made before the failure is returned";
+    ASSERT_EQ(1u, host->raisedErrors().size());
+    EXPECT_EQ("File \"Utility\", Line 294: Assertion \"sCallbacks != NULL\" Failed!",
+              host->raisedErrors()[0]);
+    EXPECT_EQ(0, host->activeImageLocks());
+}
+
+TEST_F(HostVersionTest, AHostOf3_3_2GetsTheOlderLocking) {
+    Start(0x03030200);
+    const auto pixels = RandomPixels(6 * 6, 4);
+    EXPECT_TRUE(SameBits(OracleHough(pixels, 6, 6), Hough(Image(pixels, 6, 6))));
+    EXPECT_GT(host->callCount("long GetDataPtr( ImageRef )"), 0);
+}
+
+}  // namespace
