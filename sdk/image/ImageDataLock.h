@@ -81,6 +81,8 @@ class ImageDataLock : public DataView {
     std::uint32_t LockFlags() const { return fLockFlags; }
 
   private:
+    friend struct LayoutCheck;  // shell/Layout.h: the field order below is fixed
+
     // Gives the host's lock on `image` back after a failure; any further failure is dropped.
     void AbandonHostLock(const ImageRef& image) noexcept;
 

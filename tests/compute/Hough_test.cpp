@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -597,6 +599,9 @@ TEST(RunBlocksTest, AWorkerExceptionReachesTheCaller) {
             Detail::RunBlocks(1000, threads, [&](std::uint32_t block, unsigned) {
                 ++started;
                 if (block == 7) throw std::runtime_error("block 7 failed");
+                // Slow enough that the failure is seen long before the last block, also when
+                // the threads are scheduled unevenly (as under an emulator).
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             });
             ADD_FAILURE() << "no exception";
         } catch (const std::runtime_error& e) {
