@@ -901,7 +901,10 @@ LeakSnapshot Host::snapshot() const {
         if (entry.second.alive && entry.second.moduleCount() > 0) s.moduleCounts[entry.first] = entry.second.moduleCount();
     }
     s.environmentReferences = fState->environment.count;
-    for (const auto& c : fState->contexts) s.callContextReferences[c->serial] = c->count;
+    // Closed contexts count 0 either way; leaving them out keeps snapshots small on long runs.
+    for (const auto& c : fState->contexts) {
+        if (c->count > 0) s.callContextReferences[c->serial] = c->count;
+    }
     for (const auto& k : fState->classInterfaces) s.classInterfaceReferences[k.first] = k.second->count;
     s.anomalyCount = fState->anomalies.size();
     for (const auto& loan : fState->loans) s.stringLoans[loan.first] = loan.second.string;
@@ -939,6 +942,7 @@ LeakReport Host::leakReport(const LeakSnapshot& since) const {
     int env = fState->environment.count - since.environmentReferences;
     if (env > 0) r.interfaces.push_back({"environment", env});
     for (const auto& c : fState->contexts) {
+        if (c->count <= 0) continue;
         int extra = c->count - valueOr0(since.callContextReferences, c->serial);
         if (extra > 0) r.interfaces.push_back({"call context " + std::to_string(c->serial), extra});
     }

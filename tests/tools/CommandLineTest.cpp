@@ -36,6 +36,30 @@ TEST(CommandLine, ListNeedsNoFunctionAndHelpNeedsNothing) {
     EXPECT_TRUE(parseCommandLine({"--list", "-h"}).help);
 }
 
+TEST(CommandLine, MenusAndChosenCommandsNeedNoFunction) {
+    Options o = parseCommandLine({"--menus", "--choose", "1,0", "--choose", "-7,2147483647", "m.so"});
+    EXPECT_TRUE(o.menus);
+    ASSERT_EQ(o.commands.size(), 2u);
+    EXPECT_EQ(o.commands[0].id1, 1);
+    EXPECT_EQ(o.commands[0].id2, 0);
+    EXPECT_EQ(o.commands[1].id1, -7);
+    EXPECT_EQ(o.commands[1].id2, 2147483647);
+    EXPECT_TRUE(o.function.empty());
+    EXPECT_EQ(parseCommandLine({"--choose", "2,3", "m.so", "f", "x"}).function, "f");
+}
+
+TEST(CommandLine, ChosenCommandsAreTwoIntegersInRange) {
+    for (const char* bad : {"1", "1,", ",2", "1;2", "a,b", "1,2,3", "2147483648,0", "1.5,0"}) {
+        try {
+            parseCommandLine({"--choose", bad, "m.so"});
+            ADD_FAILURE() << "accepted --choose " << bad;
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("--choose takes a command as ID1,ID2 (two integers), not '") + bad + "'");
+        }
+    }
+}
+
 TEST(CommandLine, MistakesAreUsageErrorsThatSayWhat) {
     auto message = [](const std::vector<std::string>& words) {
         try {

@@ -58,14 +58,15 @@ std::optional<std::int64_t> parseInteger(const std::string& text, std::int64_t m
     const char* last = text.data() + text.size();
     auto result = std::from_chars(first, last, magnitude, base);
     if (result.ec != std::errc() || result.ptr != last) return std::nullopt;
-    // Compare magnitudes so that the full range of int64 stays reachable.
-    if (negative) {
-        const std::uint64_t limit = static_cast<std::uint64_t>(-(min + 1)) + 1;
-        if (min >= 0 ? magnitude != 0 : magnitude > limit) return std::nullopt;
-        return magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1;
-    }
-    if (max < 0 || magnitude > static_cast<std::uint64_t>(max)) return std::nullopt;
-    return static_cast<std::int64_t>(magnitude);
+    // Magnitudes first, so that the full range of int64 stays reachable; then the range itself,
+    // on both sides whatever the sign ("-0" is 0, and must lie in the range like any value).
+    constexpr std::uint64_t kMostNegative = std::uint64_t{1} << 63;
+    if (magnitude > (negative ? kMostNegative : kMostNegative - 1)) return std::nullopt;
+    const std::int64_t value = !negative        ? static_cast<std::int64_t>(magnitude)
+                               : magnitude == 0 ? 0
+                                                : -static_cast<std::int64_t>(magnitude - 1) - 1;
+    if (value < min || value > max) return std::nullopt;
+    return value;
 }
 
 std::optional<double> parseDouble(const std::string& text) {

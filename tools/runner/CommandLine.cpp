@@ -1,6 +1,8 @@
 // Parsing of the runner's command line and its help text.
 #include "CommandLine.h"
 
+#include <limits>
+
 #include "ArgumentValues.h"
 
 namespace Tools {
@@ -23,8 +25,25 @@ Options parseCommandLine(const std::vector<std::string>& words) {
             o.help = true;
         } else if (w == "--list") {
             o.list = true;
+        } else if (w == "--menus") {
+            o.menus = true;
+        } else if (w == "--choose") {
+            std::string text = valueOf(w);
+            const std::size_t comma = text.find(',');
+            constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+            constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+            std::optional<std::int64_t> id1, id2;
+            if (comma != std::string::npos) {
+                id1 = parseInteger(text.substr(0, comma), kMin, kMax);
+                id2 = parseInteger(text.substr(comma + 1), kMin, kMax);
+            }
+            if (!id1 || !id2)
+                throw UsageError("--choose takes a command as ID1,ID2 (two integers), not '" + text + "'");
+            o.commands.push_back({static_cast<std::int32_t>(*id1), static_cast<std::int32_t>(*id2)});
         } else if (w == "--time") {
             o.time = true;
+        } else if (w == "--validate") {
+            o.validate = true;
         } else if (w == "--host-version") {
             std::string text = valueOf(w);
             o.hostVersion = parseHex32(text);
@@ -48,7 +67,13 @@ Options parseCommandLine(const std::vector<std::string>& words) {
         o.function = words[i++];
         o.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
     }
-    if (o.function.empty() && !o.list)
+    if (o.validate) {
+        if (!o.function.empty() || o.list || o.menus || !o.commands.empty() || !o.tiffOut.empty() ||
+            !o.pngOut.empty())
+            throw UsageError("--validate takes the module alone (and --host-version)");
+        return o;
+    }
+    if (o.function.empty() && !o.list && !o.menus && o.commands.empty())
         throw UsageError("no function given (or --list to see them)");
     if (o.function.empty() && (!o.tiffOut.empty() || !o.pngOut.empty())) {
         throw UsageError("-o and --png need a function whose result they write");
@@ -59,6 +84,7 @@ Options parseCommandLine(const std::vector<std::string>& words) {
 std::string usageText() {
     return R"(usage: photarion-run [--list] [--time] [--host-version HEX] [-o OUT.tif] [--png OUT.png]
                      MODULE [FUNCTION ARGS...]
+       photarion-run --validate [--host-version HEX] MODULE
 
 Loads the plug-in module MODULE (a shared library) into the stand-in host, links it, starts
 it up and calls its script function FUNCTION with ARGS, converted according to the signature
@@ -67,6 +93,9 @@ reference, string loan or image lock it left behind is reported.
 
 Options (they come before MODULE):
   --list              list the registered script functions with their signatures
+  --menus             list the menu entries and tools the module installed
+  --choose ID1,ID2    choose the menu command (ID1,ID2) after start-up, as the user would;
+                      fails when no menu of the module handles it (may be repeated)
   --time              print the wall time of the call on stderr
   --host-version HEX  the host version the module sees (default 03040400); below 03040400
                       the module locks image data through the older host functions
@@ -74,6 +103,12 @@ Options (they come before MODULE):
   --png FILE          write an image result as an 8-bit greyscale preview, scaled linearly
                       from the data's minimum (black) to its maximum (white); a constant image
                       is black when it is zero and mid-grey otherwise; not-a-number is black
+  --validate          check the module instead of calling a function: its exports, link
+                      version and reference rules, its signatures, and every registered
+                      function called with generated inputs (every real element kind, sizes
+                      1x1 to 16x16, the values 0, 1, -1.5 and a large one) with each host call
+                      failing in turn and answering "stale" in turn, on both host generations
+                      (or the one --host-version names); exit status 1 on any finding
   -h, --help          show this text
 
 Arguments by the parameter's type:

@@ -16,10 +16,19 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A menu command as the module identifies it: two integers of its choice.
+struct MenuCommand {
+    std::int32_t id1 = 0;
+    std::int32_t id2 = 0;
+};
+
 struct Options {
     bool help = false;
     bool list = false;
+    bool menus = false;                 // --menus: the module's menu entries after start-up
+    std::vector<MenuCommand> commands;  // --choose: menu commands chosen after start-up, in order
     bool time = false;
+    bool validate = false;  // --validate MODULE: check the module instead of calling a function
     std::optional<std::uint32_t> hostVersion;
     std::string tiffOut;  // -o: image result as 32-bit float TIFF
     std::string pngOut;   // --png: image result as 8-bit preview

@@ -21,7 +21,9 @@
 #include "ForeignCall.h"
 #include "Host.h"
 #include "ImageIO.h"
+#include "Menus.h"
 #include "Module.h"
+#include "Validator.h"
 
 namespace Tools {
 namespace {
@@ -286,6 +288,7 @@ class Session {
                 if (!r.withdrawn) fOut << r.signature << "\n";
             }
         }
+        if (int status = useMenus(); status != kExitSuccess) return status;
         if (fOptions.function.empty()) return kExitSuccess;
         const StandIn::Registration* registration = findRegistration();
         if (!registration) return unknownFunction();
@@ -296,6 +299,24 @@ class Session {
             return fail("cannot read the signature of " + fOptions.function + ": " + e.what());
         }
         return call(*registration, sig);
+    }
+
+    // --menus and --choose: reads the module's menus and chooses its commands as the user would.
+    int useMenus() {
+        try {
+            if (fOptions.menus) fOut << fMenus.describe();
+            for (const MenuCommand& c : fOptions.commands) {
+                const std::string command = std::to_string(c.id1) + "," + std::to_string(c.id2);
+                const bool handled = fMenus.choose(c.id1, c.id2);
+                if (newFailures()) return fail("menu command " + command + " failed");
+                if (!handled) return fail("no menu of the module handles command " + command);
+            }
+        } catch (const StandIn::ModuleError& e) {
+            return fail(std::string("the module's menus reported: ") + e.what());
+        } catch (const std::logic_error& e) {
+            return fail(std::string("cannot choose a menu command: ") + e.what());
+        }
+        return kExitSuccess;
     }
 
     // The live registration of the function; among several of one name, the first whose
@@ -464,6 +485,9 @@ class Session {
             fArgumentStatus = fail(e.what());
         } catch (const std::invalid_argument& e) {
             fArgumentStatus = fail(path + ": " + e.what());
+        } catch (const std::exception&) {
+            // Memory exhausted: std::bad_alloc, or whatever a loaded module's new-handler throws.
+            fArgumentStatus = fail(path + ": not enough memory to read the image");
         }
         return std::nullopt;
     }
@@ -585,6 +609,8 @@ class Session {
     std::ostream& fOut;
     std::ostream& fErr;
     StandIn::Host fHost;
+    // Defines the host's menu and tool functions, so that a module may install menus.
+    StandIn::Menus fMenus{fHost};
     bool fStarted = false;
     int fAlerts = 0;
     int fAlertsSeen = 0;
@@ -605,6 +631,12 @@ int RunMain(const std::vector<std::string>& words, std::ostream& out, std::ostre
     if (options.help) {
         out << usageText();
         return kExitSuccess;
+    }
+    if (options.validate) {
+        ValidationOptions validation;
+        validation.module = options.module;
+        if (options.hostVersion) validation.hostVersions = {*options.hostVersion};
+        return RunValidation(validation, out, err);
     }
     Session session(options, out, err);
     return session.run();
