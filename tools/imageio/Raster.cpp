@@ -15,8 +15,9 @@ double load(const unsigned char* p) {
     return static_cast<double>(v);
 }
 
-// Largest sizes accepted: the host's own limit is on the total, this only guards the arithmetic.
-constexpr std::uint64_t kMaxElements = std::uint64_t{1} << 31;
+// Largest raster: what the stand-in host takes as one image (1 GiB), so that the sizes a file
+// declares cannot make the tools allocate more before its data has even been looked at.
+constexpr std::uint64_t kMaxBytes = std::uint64_t{1} << 30;
 
 }  // namespace
 
@@ -81,9 +82,10 @@ Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
         throw ImageIOError("an image needs at least one row and one column, not " +
                            std::to_string(width) + " x " + std::to_string(height));
     }
-    if (static_cast<std::uint64_t>(width) * height > kMaxElements) {
+    if (static_cast<std::uint64_t>(width) * height > kMaxBytes / StandIn::elementSize(type)) {
         throw ImageIOError("an image of " + std::to_string(width) + " x " + std::to_string(height) +
-                           " elements is too large");
+                           " " + StandIn::elementTypeName(type) +
+                           " elements is too large (more than 1 GiB)");
     }
     Raster r;
     r.type = type;

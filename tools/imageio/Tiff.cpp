@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "ImageIO.h"
@@ -160,6 +161,19 @@ Raster readTiff(const std::string& path) {
                        "images can be read");
     }
     const ElementType type = elementTypeOf(path, format, bits);
+    // Uncompressed data cannot be larger than the file: a damaged header is refused before the
+    // sizes it declares are allocated.
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    std::error_code sizeError;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(path, sizeError);
+    const std::uint64_t dataBytes =
+        static_cast<std::uint64_t>(width) * height * StandIn::elementSize(type);
+    if (compression == COMPRESSION_NONE && !sizeError && dataBytes > fileBytes) {
+        fail(path, "is truncated: its " + std::to_string(width) + " x " + std::to_string(height) +
+                       " image needs " + std::to_string(dataBytes) + " bytes, the file has " +
+                       std::to_string(fileBytes));
+    }
     Raster r;
     try {
         r = makeRaster(type, width, height);
@@ -222,6 +236,8 @@ Raster readImage(const std::string& path) {
     if (!file) fail(path, std::strerror(errno));
     unsigned char magic[8] = {};
     std::size_t n = std::fread(magic, 1, sizeof magic, file.get());
+    // A directory opens, but reading it fails: say why rather than calling it empty.
+    if (n == 0 && std::ferror(file.get())) fail(path, std::strerror(errno));
     file.reset();
     static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (n == 8 && std::memcmp(magic, kPng, 8) == 0) return readPng(path);
