@@ -51,8 +51,10 @@ struct Raster {
 // float types and binary (one byte, read as 0..255).
 bool isRealType(ElementType type);
 
-// A zero-filled raster; throws ImageIOError for a zero size.
+// A zero-filled raster; throws ImageIOError for a zero size or one beyond 1 GiB.
 Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height);
+// The checks of makeRaster alone, without allocating anything.
+void checkRasterSize(ElementType type, std::uint32_t width, std::uint32_t height);
 // A raster holding these values; T must have the element size of `type`.
 template <typename T>
 Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height,

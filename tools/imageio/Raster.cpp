@@ -77,7 +77,7 @@ double Raster::value(std::size_t i) const {
                        " elements have no single real value");
 }
 
-Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
+void checkRasterSize(ElementType type, std::uint32_t width, std::uint32_t height) {
     if (width == 0 || height == 0) {
         throw ImageIOError("an image needs at least one row and one column, not " +
                            std::to_string(width) + " x " + std::to_string(height));
@@ -87,6 +87,10 @@ Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
                            " " + StandIn::elementTypeName(type) +
                            " elements is too large (more than 1 GiB)");
     }
+}
+
+Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
+    checkRasterSize(type, width, height);
     Raster r;
     r.type = type;
     r.width = width;

@@ -90,42 +90,58 @@ ElementType elementTypeOf(const std::string& path, std::uint16_t format, std::ui
                    " samples; readable are 8-, 16- and 32-bit integers and 32- and 64-bit floats");
 }
 
+// Tiles are meant to be small; a file whose tiles are larger than this is refused rather than
+// have a single tile's buffer take the memory of a whole image.
+constexpr std::uint64_t kMaxTileBytes = std::uint64_t{64} << 20;
+
+// The raster grows with the data actually decoded (its full size is only reserved), so that a
+// header declaring far more than the file holds fails at its first missing row or tile without the
+// declared size ever being filled.
+
+// Row by row, whatever the strips' layout and compression.
 void readStrips(const std::string& path, TIFF* tif, Raster& r) {
-    const std::size_t rowBytes = r.bytes.size() / r.height;
-    std::uint32_t rowsPerStrip = r.height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    if (rowsPerStrip == 0 || rowsPerStrip > r.height) rowsPerStrip = r.height;
-    std::unique_ptr<void, TiffBuffer> strip(_TIFFmalloc(TIFFStripSize(tif)));
-    if (!strip) fail(path, "out of memory for a strip");
-    for (std::uint32_t row = 0; row < r.height; row += rowsPerStrip) {
-        const std::uint32_t rows = std::min(rowsPerStrip, r.height - row);
-        const tmsize_t want = static_cast<tmsize_t>(rows * rowBytes);
-        tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, row, 0), strip.get(), want);
-        if (got < want) fail(path, libraryReason("truncated or damaged image data"));
-        std::memcpy(r.bytes.data() + row * rowBytes, strip.get(), static_cast<std::size_t>(want));
+    const std::size_t rowBytes = std::size_t{r.width} * StandIn::elementSize(r.type);
+    if (static_cast<std::uint64_t>(TIFFScanlineSize64(tif)) != rowBytes) {
+        fail(path, "has rows of " + std::to_string(TIFFScanlineSize64(tif)) + " bytes, not " +
+                       std::to_string(rowBytes));
+    }
+    for (std::uint32_t row = 0; row < r.height; ++row) {
+        r.bytes.resize(r.bytes.size() + rowBytes);
+        if (TIFFReadScanline(tif, r.bytes.data() + std::size_t{row} * rowBytes, row, 0) < 0)
+            fail(path, libraryReason("truncated or damaged image data"));
     }
 }
 
+// One band of tiles at a time.
 void readTiles(const std::string& path, TIFF* tif, Raster& r) {
     std::uint32_t tileWidth = 0, tileHeight = 0;
     TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
     TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
     if (tileWidth == 0 || tileHeight == 0) fail(path, "has tiles of size zero");
     const std::size_t elem = StandIn::elementSize(r.type);
-    std::unique_ptr<void, TiffBuffer> tile(_TIFFmalloc(TIFFTileSize(tif)));
+    const std::uint64_t tileBytes = std::uint64_t{tileWidth} * tileHeight * elem;
+    if (tileBytes > kMaxTileBytes) {
+        fail(path, "has tiles of " + std::to_string(tileWidth) + " x " +
+                       std::to_string(tileHeight) + " elements, more than 64 MiB each");
+    }
+    if (static_cast<std::uint64_t>(TIFFTileSize64(tif)) != tileBytes)
+        fail(path, "has tiles of an unexpected size");
+    std::unique_ptr<void, TiffBuffer> tile(_TIFFmalloc(static_cast<tmsize_t>(tileBytes)));
     if (!tile) fail(path, "out of memory for a tile");
     const auto* src = static_cast<const unsigned char*>(tile.get());
+    const std::size_t rowBytes = std::size_t{r.width} * elem;
     for (std::uint32_t y = 0; y < r.height; y += tileHeight) {
+        const std::uint32_t h = std::min(tileHeight, r.height - y);
+        r.bytes.resize(r.bytes.size() + h * rowBytes);
         for (std::uint32_t x = 0; x < r.width; x += tileWidth) {
             if (TIFFReadTile(tif, tile.get(), x, y, 0, 0) < 0) {
                 fail(path, libraryReason("damaged tile"));
             }
             const std::uint32_t w = std::min(tileWidth, r.width - x);
-            const std::uint32_t h = std::min(tileHeight, r.height - y);
             for (std::uint32_t row = 0; row < h; ++row) {
                 std::memcpy(
                     r.bytes.data() + ((y + row) * static_cast<std::size_t>(r.width) + x) * elem,
-                    src + row * tileWidth * elem, w * elem);
+                    src + row * std::size_t{tileWidth} * elem, w * elem);
             }
         }
     }
@@ -161,10 +177,14 @@ Raster readTiff(const std::string& path) {
                        "images can be read");
     }
     const ElementType type = elementTypeOf(path, format, bits);
-    // Uncompressed data cannot be larger than the file: a damaged header is refused before the
-    // sizes it declares are allocated.
+    // Data that cannot be decoded, and uncompressed data larger than the file, are refused before
+    // the sizes a damaged header declares are allocated.
     std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression)) {
+        fail(path, "is compressed with scheme " + std::to_string(compression) +
+                       ", which cannot be decoded here");
+    }
     std::error_code sizeError;
     const std::uintmax_t fileBytes = std::filesystem::file_size(path, sizeError);
     const std::uint64_t dataBytes =
@@ -174,12 +194,16 @@ Raster readTiff(const std::string& path) {
                        " image needs " + std::to_string(dataBytes) + " bytes, the file has " +
                        std::to_string(fileBytes));
     }
-    Raster r;
     try {
-        r = makeRaster(type, width, height);
+        checkRasterSize(type, width, height);
     } catch (const ImageIOError& e) {
         fail(path, e.what());
     }
+    Raster r;
+    r.type = type;
+    r.width = width;
+    r.height = height;
+    r.bytes.reserve(r.elementCount() * StandIn::elementSize(type));
     if (TIFFIsTiled(tif.get()))
         readTiles(path, tif.get(), r);
     else

@@ -1,0 +1,14 @@
+// Properties the fuzz targets check on every input: a failed one aborts, which libFuzzer reports
+// as a crash and keeps the input that caused it.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                                     \
+    do {                                                                                          \
+        if (!(condition)) {                                                                       \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                         \
+        }                                                                                         \
+    } while (0)
