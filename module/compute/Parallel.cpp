@@ -31,7 +31,7 @@ void RunBlocks(std::uint32_t blocks, unsigned threads, BlockWork work, const voi
     std::unique_ptr<std::thread[]> pool;
     unsigned started = 0;
     try {
-        pool.reset(new std::thread[helpers]);
+        pool = std::make_unique<std::thread[]>(helpers);
         for (; started < helpers; ++started) pool[started] = std::thread(worker, started + 1);
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
