@@ -9,6 +9,8 @@
 // (the host decides what to do with it), unwritten.
 #include <gtest/gtest.h>
 
+#include "LoadedModule.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -32,8 +34,8 @@ using namespace BadInput;
 using StandIn::ElementType;
 using Vorna::Handle;
 
-using HoughEntry = Handle (*)(Handle*);
-using ShiftEntry = Handle (*)(Handle*, float, float);
+using TestSupport::HoughEntry;
+using TestSupport::ShiftEntry;
 
 constexpr char kDimensionSize[] = "uint32 ImageGetDimensionSize( ImageRef, uint32 )";
 constexpr char kNotReal[] = " takes a real-valued image; complex and RGB images are not supported.";
@@ -145,17 +147,10 @@ struct Outcome {
     std::vector<float> pixels;
 };
 
-class HostSweep : public ::testing::Test {
+class HostSweep : public ::testing::Test, protected TestSupport::LoadedModule {
   protected:
     void Start(std::uint32_t version = StandIn::kDefaultHostVersion) {
-        host = std::make_unique<StandIn::Host>(version);
-        module = std::make_unique<StandIn::Module>(StandIn::Module::load(MODULE_PATH));
-        module->link(*host);
-        module->startup();
-        hough = host->entry<HoughEntry>("HoughTransform");
-        shift = host->entry<ShiftEntry>("shiftImage");
-        ASSERT_NE(nullptr, hough);
-        ASSERT_NE(nullptr, shift);
+        LoadedModule::Start(MODULE_PATH, version);
     }
     void SetUp() override { Start(); }
     void TearDown() override {
@@ -298,12 +293,8 @@ class HostSweep : public ::testing::Test {
         }
     }
 
-    std::unique_ptr<StandIn::Host> host;
-    std::unique_ptr<StandIn::Module> module;
     bool argumentNotAnImage = false;     // the handle passed is no image of this host
     std::vector<std::string> tolerated;  // the anomalies that such handles caused
-    HoughEntry hough = nullptr;
-    ShiftEntry shift = nullptr;
 };
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "LoadedModule.h"
 #include "Module.h"
 
 namespace {
@@ -70,20 +71,10 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 
 // ---- Fixture -----------------------------------------------------------------------------
 
-using HoughEntry = Handle (*)(Handle*);
-using ShiftEntry = Handle (*)(Handle*, float, float);
-
-class ModuleTest : public ::testing::Test {
+class ModuleTest : public ::testing::Test, protected TestSupport::LoadedModule {
 protected:
     void Start(std::uint32_t version = StandIn::kDefaultHostVersion) {
-        host = std::make_unique<StandIn::Host>(version);
-        module = std::make_unique<StandIn::Module>(StandIn::Module::load(MODULE_PATH));
-        module->link(*host);
-        module->startup();
-        hough = host->entry<HoughEntry>("HoughTransform");
-        shift = host->entry<ShiftEntry>("shiftImage");
-        ASSERT_NE(nullptr, hough);
-        ASSERT_NE(nullptr, shift);
+        LoadedModule::Start(MODULE_PATH, version);
     }
     void SetUp() override { Start(); }
     void TearDown() override {
@@ -118,10 +109,6 @@ protected:
         return result ? Pixels(result) : std::vector<float>{};
     }
 
-    std::unique_ptr<StandIn::Host> host;
-    std::unique_ptr<StandIn::Module> module;
-    HoughEntry hough = nullptr;
-    ShiftEntry shift = nullptr;
     std::vector<Handle> kept;
 };
 
