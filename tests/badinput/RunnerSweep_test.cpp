@@ -6,6 +6,8 @@
 // Every run must end with a result (status 0, the image written and right) or with a clear error:
 // status 1 or 2, "error: " lines only, and never a report of something the module left behind.
 #include <gtest/gtest.h>
+
+#include "ToolsTestSupport.h"
 #include <png.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -34,37 +36,10 @@ using StandIn::ElementType;
 
 const std::string kModule = MODULE_PATH;
 
-// A fresh directory for the running test, removed afterwards.
-class Scratch {
-  public:
-    Scratch() {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        fPath = std::filesystem::temp_directory_path() /
-                ("photarion-badinput-" + std::to_string(::getpid()) + "-" + info->name());
-        std::filesystem::remove_all(fPath);
-        std::filesystem::create_directories(fPath);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(fPath, ignored);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    std::string file(const std::string& name) const { return (fPath / name).string(); }
-
-  private:
-    std::filesystem::path fPath;
-};
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::ostream& operator<<(std::ostream& s, const RunResult& r) {
-    return s << "status " << r.status << "\nstdout:\n" << r.out << "stderr:\n" << r.err;
-}
+// A fresh directory for the running test, removed afterwards, and the runner's answer.
+using Scratch = ToolsTest::ScratchDirectory;
+using ToolsTest::RunResult;
+using ToolsTest::operator<<;
 
 // Runs the module with these words; a run in a group counts as one bad input (no group: a run
 // that checks the good input a group then damages).
@@ -73,11 +48,7 @@ RunResult RunModule(const char* group, std::vector<std::string> words,
     if (*group) Count(group);
     words.insert(words.begin(), kModule);
     words.insert(words.begin(), options.begin(), options.end());
-    std::ostringstream out, err;
-    RunResult r;
-    r.status = Tools::RunMain(words, out, err);
-    r.out = out.str();
-    r.err = err.str();
+    const RunResult r = ToolsTest::run(words);
     if (Verbose()) {
         std::string command;
         for (std::size_t i = 1; i < words.size(); ++i) command += (i > 1 ? " " : "") + words[i];
