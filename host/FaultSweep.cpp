@@ -353,11 +353,7 @@ SweepReport SweepCall(Host& host, const std::string& function, const std::string
         const bool failing = kind == PlannedFault::Kind::Failure;
         if (failing ? !options.failures : !options.staleAnswers) continue;
         for (int k = 1; k <= n; ++k) {
-            PlannedFault fault;
-            fault.kind = kind;
-            fault.at = static_cast<unsigned>(k);
-            fault.of = n;
-            fault.status = options.failureStatus;
+            const PlannedFault fault{kind, static_cast<unsigned>(k), n, options.failureStatus};
             RunFindings findings(report, function, caseName, fault.label());
             const CallRun run = RunCall(host, call, fault, options, &findings, &functions);
             ++(failing ? counts.failurePoints : counts.stalePoints);
@@ -476,11 +472,7 @@ SweepReport SweepLifecycle(Host& host, const std::function<Module()>& load,
             const bool failing = kind == PlannedFault::Kind::Failure;
             if (failing ? !options.failures : !options.staleAnswers) continue;
             for (int k = 1; k <= n; ++k) {
-                PlannedFault fault;
-                fault.kind = kind;
-                fault.at = static_cast<unsigned>(k);
-                fault.of = n;
-                fault.status = options.failureStatus;
+                const PlannedFault fault{kind, static_cast<unsigned>(k), n, options.failureStatus};
                 RunFindings findings(report, kLifecycle, kEntryNames[e], fault.label());
                 const LifecycleRun run = RunLifecycle(host, load, e, fault, options, findings);
                 ++(failing ? counts.failurePoints : counts.stalePoints);
