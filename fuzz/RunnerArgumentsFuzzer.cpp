@@ -139,27 +139,16 @@ void CheckReals(const std::string& word) {
 void CheckArgument(const StandIn::Param& p, const std::string& word) {
     if (p.pointer) return;
     switch (p.kind) {
-        case ValueKind::Short:
-            CheckInteger(word, {INT16_MIN, INT16_MAX});
-            break;
-        case ValueKind::UInt16:
-            CheckInteger(word, {0, UINT16_MAX});
-            break;
-        case ValueKind::Long:
-            CheckInteger(word, {INT32_MIN, INT32_MAX});
-            break;
-        case ValueKind::ULong:
-            CheckInteger(word, {0, UINT32_MAX});
-            break;
+        case ValueKind::Short: CheckInteger(word, {INT16_MIN, INT16_MAX}); break;
+        case ValueKind::UInt16: CheckInteger(word, {0, UINT16_MAX}); break;
+        case ValueKind::Long: CheckInteger(word, {INT32_MIN, INT32_MAX}); break;
+        case ValueKind::ULong: CheckInteger(word, {0, UINT32_MAX}); break;
         case ValueKind::Float:
-        case ValueKind::Double:
-            CheckReals(word);
-            break;
+        case ValueKind::Double: CheckReals(word); break;
         case ValueKind::Boolean:
             FUZZ_CHECK(Tools::parseBoolean(word) == ReferenceBoolean(word));
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -17,7 +17,8 @@ namespace StandIn {
 DynamicLibrary::DynamicLibrary(const std::string& path) : fPath(path) {
     HMODULE module = LoadLibraryA(path.c_str());
     if (!module) {
-        throw std::runtime_error("cannot load " + path + ": error " + std::to_string(GetLastError()));
+        throw std::runtime_error("cannot load " + path + ": error " +
+                                 std::to_string(GetLastError()));
     }
     fHandle = reinterpret_cast<void*>(module);
 }
@@ -38,7 +39,8 @@ void DynamicLibrary::close() {
 
 bool DynamicLibrary::isLoaded(const std::string& path) {
     HMODULE module = nullptr;
-    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &module) != 0;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(),
+                              &module) != 0;
 }
 
 #else

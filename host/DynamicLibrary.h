@@ -7,7 +7,7 @@
 namespace StandIn {
 
 class DynamicLibrary {
-public:
+  public:
     // Loads the library (all symbols bound now, kept local to it). Throws std::runtime_error with
     // the loader's message on failure.
     explicit DynamicLibrary(const std::string& path);
@@ -25,7 +25,7 @@ public:
     // Whether a library of this path is still mapped in the process (without loading it).
     static bool isLoaded(const std::string& path);
 
-private:
+  private:
     std::string fPath;
     void* fHandle = nullptr;
 };

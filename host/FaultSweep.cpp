@@ -233,26 +233,16 @@ Vorna::Handle CallInputs::object(ObjectKind kind) { return add(fHost.makeObject(
 
 const char* findingKindName(FindingKind kind) {
     switch (kind) {
-        case FindingKind::ReferencesLeft:
-            return "references left behind";
-        case FindingKind::LocksLeft:
-            return "image left locked";
-        case FindingKind::Anomaly:
-            return "counting anomaly";
-        case FindingKind::ErrorNotRaised:
-            return "failure not reported";
-        case FindingKind::WrongError:
-            return "wrong error reported";
-        case FindingKind::StaleNotRetried:
-            return "stale handle not retried";
-        case FindingKind::ResultChanged:
-            return "result changed by a stale answer";
-        case FindingKind::BadResult:
-            return "bad result handle";
-        case FindingKind::Unrepeatable:
-            return "unrepeatable call";
-        case FindingKind::NotUnloaded:
-            return "library not unloaded";
+        case FindingKind::ReferencesLeft: return "references left behind";
+        case FindingKind::LocksLeft: return "image left locked";
+        case FindingKind::Anomaly: return "counting anomaly";
+        case FindingKind::ErrorNotRaised: return "failure not reported";
+        case FindingKind::WrongError: return "wrong error reported";
+        case FindingKind::StaleNotRetried: return "stale handle not retried";
+        case FindingKind::ResultChanged: return "result changed by a stale answer";
+        case FindingKind::BadResult: return "bad result handle";
+        case FindingKind::Unrepeatable: return "unrepeatable call";
+        case FindingKind::NotUnloaded: return "library not unloaded";
     }
     return "?";
 }
@@ -370,10 +360,9 @@ SweepReport SweepCall(Host& host, const std::string& function, const std::string
                     findings.add(FindingKind::ErrorNotRaised,
                                  "the host call failed and no error reached the host");
                 } else if (run.raised.size() != 1) {
-                    findings.add(FindingKind::WrongError, "expected one error for \"" +
-                                                              fault.message() +
-                                                              "\", the host received " +
-                                                              Quoted(run.raised));
+                    findings.add(FindingKind::WrongError,
+                                 "expected one error for \"" + fault.message() +
+                                     "\", the host received " + Quoted(run.raised));
                 }
             } else {
                 if (run.raised != reference.raised) {
@@ -423,18 +412,10 @@ LifecycleRun RunLifecycle(Host& host, const std::function<Module()>& load, int f
             FaultDisarm disarm(host);
             if (e == faultEntry) fault.arm(host);
             switch (e) {
-                case 0:
-                    module.startup();
-                    break;
-                case 1:
-                    module.run();
-                    break;
-                case 2:
-                    module.cleanup();
-                    break;
-                default:
-                    module.shutdown();
-                    break;
+                case 0: module.startup(); break;
+                case 1: module.run(); break;
+                case 2: module.cleanup(); break;
+                default: module.shutdown(); break;
             }
         }
         run.hostCalls[e] = host.hostCallCount() - callsBefore;

@@ -60,11 +60,9 @@ std::vector<unsigned char> valueBytes(ValueKind kind, std::size_t width, std::ui
             auto byte = static_cast<unsigned char>((seed & 1) ? 2 + (seed >> 1) % 250 : 0);
             return {byte};
         }
-        case ValueKind::Char:
-            return {static_cast<unsigned char>(seed)};
+        case ValueKind::Char: return {static_cast<unsigned char>(seed)};
         case ValueKind::Short:
-        case ValueKind::UInt16:
-            return bytesOf(static_cast<std::uint16_t>(seed));
+        case ValueKind::UInt16: return bytesOf(static_cast<std::uint16_t>(seed));
         case ValueKind::Float:
             // n / 64 with |n| < 2^20: exact in single precision.
             return bytesOf(
@@ -86,25 +84,17 @@ std::vector<unsigned char> valueBytes(ValueKind kind, std::size_t width, std::ui
 // The width of what a "T *" parameter points at.
 std::size_t pointeeWidth(const Param& p) {
     switch (p.kind) {
-        case ValueKind::Object:
-            return sizeof(Vorna::Handle);  // a reference's handle word
+        case ValueKind::Object: return sizeof(Vorna::Handle);  // a reference's handle word
         case ValueKind::Long:
-        case ValueKind::ULong:
-            return 4;
-        case ValueKind::Boolean:
-            return 1;
+        case ValueKind::ULong: return 4;
+        case ValueKind::Boolean: return 1;
         case ValueKind::Short:
-        case ValueKind::UInt16:
-            return 2;
+        case ValueKind::UInt16: return 2;
         case ValueKind::Float:
-        case ValueKind::RGB:
-            return 4;
-        case ValueKind::Double:
-            return 8;
-        case ValueKind::Complex:
-            return 16;
-        default:
-            return 0;  // "void *": only looked at
+        case ValueKind::RGB: return 4;
+        case ValueKind::Double: return 8;
+        case ValueKind::Complex: return 16;
+        default: return 0;  // "void *": only looked at
     }
 }
 
@@ -120,10 +110,8 @@ Vorna::Handle freshObject(Host::State& s, ObjectKind kind, const Signature& sig)
         }
         case ObjectKind::String:
             return s.newString(latin1ToUnits(sig.name.data(), sig.name.size()), 1, 0);
-        case ObjectKind::Throwable:
-            return s.newThrowable(0, sig.name, 1, 0);
-        default:
-            return s.newObject(kind, 1, 0).handle;
+        case ObjectKind::Throwable: return s.newThrowable(0, sig.name, 1, 0);
+        default: return s.newObject(kind, 1, 0).handle;
     }
 }
 

@@ -17,9 +17,15 @@ std::atomic<Vorna::Handle> gNextHandle{0x1000};
 
 extern const Vorna::HostClassInterfaceTable kClassTable;
 
-Host::State& stateOf(Vorna::HostEnvironment* self) { return *reinterpret_cast<EnvironmentImpl*>(self)->state; }
-CallContextImpl& contextOf(Vorna::HostCallContext* self) { return *reinterpret_cast<CallContextImpl*>(self); }
-ClassInterfaceImpl& classOf(Vorna::HostClassInterface* self) { return *reinterpret_cast<ClassInterfaceImpl*>(self); }
+Host::State& stateOf(Vorna::HostEnvironment* self) {
+    return *reinterpret_cast<EnvironmentImpl*>(self)->state;
+}
+CallContextImpl& contextOf(Vorna::HostCallContext* self) {
+    return *reinterpret_cast<CallContextImpl*>(self);
+}
+ClassInterfaceImpl& classOf(Vorna::HostClassInterface* self) {
+    return *reinterpret_cast<ClassInterfaceImpl*>(self);
+}
 
 // ---- Environment slots ------------------------------------------------------------------------
 
@@ -54,10 +60,13 @@ Vorna::HostCallContext* envNewCallContext(Vorna::HostEnvironment* self) {
     return s.host.newCallContext();
 }
 
-Vorna::HostClassInterface* envClassInterface(Vorna::HostEnvironment* self, std::int32_t zero, const char* key) {
+Vorna::HostClassInterface* envClassInterface(Vorna::HostEnvironment* self, std::int32_t zero,
+                                             const char* key) {
     Host::State& s = stateOf(self);
     std::string k = key ? key : "";
-    if (zero != 0) s.anomaly("class interface asked with first argument " + std::to_string(zero) + " instead of 0");
+    if (zero != 0)
+        s.anomaly("class interface asked with first argument " + std::to_string(zero) +
+                  " instead of 0");
     if (!key) s.anomaly("class interface asked with a null type key");
     auto it = s.classInterfaces.find(k);
     if (it == s.classInterfaces.end()) {
@@ -89,13 +98,15 @@ std::intptr_t envUnused9(Vorna::HostEnvironment* self) {
     return 0;
 }
 
-Vorna::Handle envAddScriptFunction(Vorna::HostEnvironment* self, std::int32_t zero1, std::int32_t zero2,
-                                   const char* signature, std::int32_t three, void* entry) {
+Vorna::Handle envAddScriptFunction(Vorna::HostEnvironment* self, std::int32_t zero1,
+                                   std::int32_t zero2, const char* signature, std::int32_t three,
+                                   void* entry) {
     Host::State& s = stateOf(self);
     std::string text = signature ? signature : "";
     if (zero1 != 0 || zero2 != 0 || three != 3) {
-        s.anomaly("script function \"" + text + "\" registered with arguments " + std::to_string(zero1) + ", " +
-                  std::to_string(zero2) + ", " + std::to_string(three) + " instead of 0, 0, 3");
+        s.anomaly("script function \"" + text + "\" registered with arguments " +
+                  std::to_string(zero1) + ", " + std::to_string(zero2) + ", " +
+                  std::to_string(three) + " instead of 0, 0, 3");
     }
     Registration r;
     r.signature = text;
@@ -140,10 +151,12 @@ std::intptr_t envRemoveScriptFunction(Vorna::HostEnvironment* self, Vorna::Handl
     return 0;
 }
 
-Vorna::Handle envFindScriptFunction(Vorna::HostEnvironment* self, std::int32_t zero, const char* signature) {
+Vorna::Handle envFindScriptFunction(Vorna::HostEnvironment* self, std::int32_t zero,
+                                    const char* signature) {
     Host::State& s = stateOf(self);
     std::string text = signature ? signature : "";
-    if (zero != 0) s.anomaly("script function looked up with first argument " + std::to_string(zero));
+    if (zero != 0)
+        s.anomaly("script function looked up with first argument " + std::to_string(zero));
     auto it = s.natives.find(text);
     if (it == s.natives.end() || s.version < it->second.minVersion) {
         s.unresolved.push_back(text);
@@ -159,10 +172,9 @@ Vorna::Handle envFindScriptFunction(Vorna::HostEnvironment* self, std::int32_t z
 }
 
 const Vorna::HostEnvironmentTable kEnvironmentTable = {
-    envAddReference,      envRelease,           envVersion,
-    envNewCallContext,    envClassInterface,    envUnused5,
-    envAddScriptFunction, envRemoveScriptFunction, envFindScriptFunction,
-    envUnused9,
+    envAddReference,       envRelease, envVersion,           envNewCallContext,
+    envClassInterface,     envUnused5, envAddScriptFunction, envRemoveScriptFunction,
+    envFindScriptFunction, envUnused9,
 };
 
 // ---- Call-context slots -----------------------------------------------------------------------
@@ -170,8 +182,8 @@ const Vorna::HostEnvironmentTable kEnvironmentTable = {
 void checkOpen(CallContextImpl& c, int slot) {
     c.state->logCall(InterfaceKind::CallContext, slot, c.serial);
     if (c.count <= 0) {
-        c.state->anomaly("call context " + std::to_string(c.serial) + " used (slot " + std::to_string(slot) +
-                         ") after its last release");
+        c.state->anomaly("call context " + std::to_string(c.serial) + " used (slot " +
+                         std::to_string(slot) + ") after its last release");
     }
 }
 
@@ -185,7 +197,8 @@ void ctxRelease(Vorna::HostCallContext* self) {
     CallContextImpl& c = contextOf(self);
     c.state->logCall(InterfaceKind::CallContext, 1, c.serial);
     if (c.count <= 0) {
-        c.state->anomaly("call context " + std::to_string(c.serial) + " released more often than referenced");
+        c.state->anomaly("call context " + std::to_string(c.serial) +
+                         " released more often than referenced");
         return;
     }
     if (--c.count == 0) c.state->clearPending(c);
@@ -211,10 +224,12 @@ std::string throwableText(std::int32_t code, Vorna::ErrorDatum datum) {
         const char* text = reinterpret_cast<const char*>(datum);
         return text ? std::string(text) : std::string(kUnspecifiedErrorText);
     }
-    return "Error " + std::to_string(code) + " (" + std::to_string(static_cast<long long>(datum)) + ") has occurred.";
+    return "Error " + std::to_string(code) + " (" + std::to_string(static_cast<long long>(datum)) +
+           ") has occurred.";
 }
 
-Vorna::Handle ctxNewThrowable(Vorna::HostCallContext* self, std::int32_t code, Vorna::ErrorDatum datum) {
+Vorna::Handle ctxNewThrowable(Vorna::HostCallContext* self, std::int32_t code,
+                              Vorna::ErrorDatum datum) {
     CallContextImpl& c = contextOf(self);
     checkOpen(c, 5);
     std::string text = throwableText(code, datum);
@@ -232,7 +247,8 @@ Vorna::Handle ctxThrowableMessage(Vorna::HostCallContext* self, Vorna::Handle th
     c.state->log.back().handle = throwable;
     HostObject* t = c.state->live(throwable, ObjectKind::Throwable);
     if (!t) {
-        c.state->anomaly("message asked of " + hexHandle(throwable) + ", which is no live Throwable");
+        c.state->anomaly("message asked of " + hexHandle(throwable) +
+                         ", which is no live Throwable");
         return 0;
     }
     return c.state->newString(latin1ToUnits(t->message.data(), t->message.size()), 1, 0);
@@ -273,14 +289,16 @@ Vorna::Handle ctxNewString(Vorna::HostCallContext* self, std::int32_t encoding, 
     checkOpen(c, 9);
     c.state->log.back().value = encoding;
     if (!bytes && byteCount != 0) {
-        c.state->anomaly("new String from a null pointer with " + std::to_string(byteCount) + " bytes");
+        c.state->anomaly("new String from a null pointer with " + std::to_string(byteCount) +
+                         " bytes");
         return 0;
     }
     std::u16string units;
     if (encoding == Vorna::kEncodingNarrow) {
         units = latin1ToUnits(static_cast<const char*>(bytes), byteCount);
     } else if (encoding == Vorna::kEncodingUTF16) {
-        if (byteCount % 2 != 0) c.state->anomaly("UTF-16 String with an odd byte count " + std::to_string(byteCount));
+        if (byteCount % 2 != 0)
+            c.state->anomaly("UTF-16 String with an odd byte count " + std::to_string(byteCount));
         units.resize(byteCount / 2);
         if (!units.empty()) std::memcpy(&units[0], bytes, units.size() * 2);
     } else {
@@ -330,11 +348,13 @@ void ctxUnlockString(Vorna::HostCallContext* self, Vorna::Handle string, std::ui
     c.state->log.back().value = token;
     auto it = c.state->loans.find(token);
     if (it == c.state->loans.end()) {
-        c.state->anomaly("String unlock with token " + std::to_string(token) + ", which is no open loan");
+        c.state->anomaly("String unlock with token " + std::to_string(token) +
+                         ", which is no open loan");
         return;
     }
     if (it->second.string != string) {
-        c.state->anomaly("String unlock of " + hexHandle(string) + " with the token of " + hexHandle(it->second.string));
+        c.state->anomaly("String unlock of " + hexHandle(string) + " with the token of " +
+                         hexHandle(it->second.string));
     }
     c.state->loans.erase(it);
 }
@@ -347,9 +367,10 @@ std::int32_t ctxCall(Vorna::HostCallContext* self, Vorna::Handle function, std::
 }
 
 const Vorna::HostCallContextTable kCallContextTable = {
-    ctxAddReference,    ctxRelease,    ctxUnused2,      ctxUnused3,    ctxClearError,
-    ctxNewThrowable,    ctxThrowableMessage, ctxPendingThrowable, ctxRaise, ctxNewString,
-    ctxLockString,      ctxUnlockString, ctxCall,       ctxUnused13,
+    ctxAddReference, ctxRelease,      ctxUnused2,          ctxUnused3,
+    ctxClearError,   ctxNewThrowable, ctxThrowableMessage, ctxPendingThrowable,
+    ctxRaise,        ctxNewString,    ctxLockString,       ctxUnlockString,
+    ctxCall,         ctxUnused13,
 };
 
 // ---- Class-interface slots --------------------------------------------------------------------
@@ -384,7 +405,9 @@ std::intptr_t clsUnused8(Vorna::HostClassInterface* self) { return clsUnused(cla
 // The object a count change through interface `k` may touch, or null after recording why not.
 HostObject* countTarget(ClassInterfaceImpl& k, Vorna::Handle h, const char* what) {
     Host::State& s = *k.state;
-    if (k.count <= 0) s.anomaly(std::string(what) + " through class interface " + k.key + " after its last release");
+    if (k.count <= 0)
+        s.anomaly(std::string(what) + " through class interface " + k.key +
+                  " after its last release");
     if (h == 0) {
         s.anomaly(std::string(what) + " on handle 0");
         return nullptr;
@@ -399,8 +422,8 @@ HostObject* countTarget(ClassInterfaceImpl& k, Vorna::Handle h, const char* what
         return nullptr;
     }
     if (k.kind && !kindAcceptedBy(*k.kind, o->kind)) {
-        s.anomaly(std::string(what) + " on " + kindName(o->kind) + " " + hexHandle(h) + " through the " +
-                  kindName(*k.kind) + " class interface");
+        s.anomaly(std::string(what) + " on " + kindName(o->kind) + " " + hexHandle(h) +
+                  " through the " + kindName(*k.kind) + " class interface");
     }
     return o;
 }
@@ -425,8 +448,15 @@ void clsReleaseObjectReference(Vorna::HostClassInterface* self, Vorna::Handle ob
 }
 
 const Vorna::HostClassInterfaceTable kClassTable = {
-    clsAddReference, clsRelease, clsUnused2, clsUnused3, clsUnused4,
-    clsUnused5,      clsAddObjectReference, clsReleaseObjectReference, clsUnused8,
+    clsAddReference,
+    clsRelease,
+    clsUnused2,
+    clsUnused3,
+    clsUnused4,
+    clsUnused5,
+    clsAddObjectReference,
+    clsReleaseObjectReference,
+    clsUnused8,
 };
 
 }  // namespace
@@ -447,7 +477,8 @@ std::u16string latin1ToUnits(const char* bytes, std::size_t n) {
 
 std::string unitsToLatin1(const std::u16string& units) {
     std::string out(units.size(), '\0');
-    for (std::size_t i = 0; i < units.size(); ++i) out[i] = units[i] <= 0xFF ? static_cast<char>(units[i]) : '?';
+    for (std::size_t i = 0; i < units.size(); ++i)
+        out[i] = units[i] <= 0xFF ? static_cast<char>(units[i]) : '?';
     return out;
 }
 
@@ -497,7 +528,8 @@ void Host::State::dropCount(HostObject& o) {
 
 void Host::State::dropHostCount(Vorna::Handle h) {
     HostObject* o = find(h);
-    if (!o || !o->alive || o->hostCount <= 0) throw std::logic_error("the host holds no count on " + hexHandle(h));
+    if (!o || !o->alive || o->hostCount <= 0)
+        throw std::logic_error("the host holds no count on " + hexHandle(h));
     --o->hostCount;
     dropCount(*o);
 }
@@ -508,14 +540,16 @@ Vorna::Handle Host::State::newString(std::u16string units, int moduleCount, int 
     return o.handle;
 }
 
-Vorna::Handle Host::State::newThrowable(std::int32_t code, std::string message, int moduleCount, int hostCount) {
+Vorna::Handle Host::State::newThrowable(std::int32_t code, std::string message, int moduleCount,
+                                        int hostCount) {
     HostObject& o = newObject(ObjectKind::Throwable, moduleCount, hostCount);
     o.code = code;
     o.message = std::move(message);
     return o.handle;
 }
 
-Vorna::Handle Host::State::newImage(const ImageSpec& spec, int moduleCount, int hostCount, bool fill) {
+Vorna::Handle Host::State::newImage(const ImageSpec& spec, int moduleCount, int hostCount,
+                                    bool fill) {
     validateImageSpec(spec);
     auto data = std::make_shared<ImageData>();
     data->type = spec.type;
@@ -524,7 +558,8 @@ Vorna::Handle Host::State::newImage(const ImageSpec& spec, int moduleCount, int 
     data->packedComplex = spec.packedComplex;
     data->bytes.assign(data->elementCount() * elementSize(spec.type), 0);
     if (fill) {
-        for (std::size_t i = 0; i < data->bytes.size(); ++i) data->bytes[i] = static_cast<unsigned char>(0xA5 ^ (i * 37));
+        for (std::size_t i = 0; i < data->bytes.size(); ++i)
+            data->bytes[i] = static_cast<unsigned char>(0xA5 ^ (i * 37));
     }
     HostObject& o = newObject(ObjectKind::Image, moduleCount, hostCount);
     o.image = std::move(data);
@@ -546,8 +581,8 @@ void Host::State::clearPending(CallContextImpl& ctx) {
 
 void Host::State::anomaly(const std::string& text) { anomalies.push_back(text); }
 
-void Host::State::logCall(InterfaceKind iface, int slot, int object, std::string detail, Vorna::Handle h,
-                          std::int64_t value) {
+void Host::State::logCall(InterfaceKind iface, int slot, int object, std::string detail,
+                          Vorna::Handle h, std::int64_t value) {
     CallLogEntry e;
     e.iface = iface;
     e.slot = slot;
@@ -578,12 +613,14 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
     }
 
     if (!f || !f->alive || f->kind != ObjectKind::Function || f->stale ||
-        (f->target == HostObject::Target::Registration && registrations[f->registration].withdrawn)) {
+        (f->target == HostObject::Target::Registration &&
+         registrations[f->registration].withdrawn)) {
         setPending(ctx, "The script function handle " + hexHandle(function) + " is not valid.");
         return finish(Vorna::kCallStaleHandle);
     }
     if (f->target == HostObject::Target::Registration) {
-        setPending(ctx, "The stand-in host does not call plug-in functions through a call context.");
+        setPending(ctx,
+                   "The stand-in host does not call plug-in functions through a call context.");
         return finish(1);
     }
     auto native = natives.find(f->signature);
@@ -595,10 +632,11 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
     Signature sig = native->second.signature;
     NativeHandler handler = native->second.handler;
 
-    if (count < 0 || static_cast<std::size_t>(count) != sig.recordCount() || (count > 0 && !records)) {
+    if (count < 0 || static_cast<std::size_t>(count) != sig.recordCount() ||
+        (count > 0 && !records)) {
         std::string text = "call of " + sig.text + " with " + std::to_string(count) + " records" +
-                           (count > 0 && !records ? " and a null record pointer" : "") + "; it takes " +
-                           std::to_string(sig.recordCount());
+                           (count > 0 && !records ? " and a null record pointer" : "") +
+                           "; it takes " + std::to_string(sig.recordCount());
         anomaly(text);
         setPending(ctx, "Wrong argument count: " + text + ".");
         return finish(1);
@@ -672,7 +710,9 @@ int Host::openCallContexts() const {
     return n;
 }
 
-int Host::classInterfaceReferences(ObjectKind kind) const { return classInterfaceReferences(typeKey(kind)); }
+int Host::classInterfaceReferences(ObjectKind kind) const {
+    return classInterfaceReferences(typeKey(kind));
+}
 
 int Host::classInterfaceReferences(const std::string& key) const {
     auto it = fState->classInterfaces.find(key);
@@ -734,13 +774,16 @@ Vorna::Handle Host::makeString(const std::string& text) {
     return fState->newString(latin1ToUnits(text.data(), text.size()), 0, 1);
 }
 
-Vorna::Handle Host::makeStringUTF16(const std::u16string& units) { return fState->newString(units, 0, 1); }
+Vorna::Handle Host::makeStringUTF16(const std::u16string& units) {
+    return fState->newString(units, 0, 1);
+}
 
 std::string Host::readString(Vorna::Handle s) const { return unitsToLatin1(readStringUTF16(s)); }
 
 std::u16string Host::readStringUTF16(Vorna::Handle s) const {
     const HostObject* o = fState->find(s);
-    if (!o || !o->alive || o->kind != ObjectKind::String) throw std::invalid_argument(hexHandle(s) + " is no live String");
+    if (!o || !o->alive || o->kind != ObjectKind::String)
+        throw std::invalid_argument(hexHandle(s) + " is no live String");
     return o->text;
 }
 
@@ -748,9 +791,7 @@ Vorna::Handle Host::makeThrowable(const std::string& message, std::int32_t code)
     return fState->newThrowable(code, message, 0, 1);
 }
 
-Vorna::Handle Host::makeObject(ObjectKind kind) {
-    return fState->newObject(kind, 0, 1).handle;
-}
+Vorna::Handle Host::makeObject(ObjectKind kind) { return fState->newObject(kind, 0, 1).handle; }
 
 std::string Host::throwableMessage(Vorna::Handle t) const {
     const HostObject* o = fState->find(t);
@@ -767,9 +808,13 @@ void Host::define(const std::string& signature, NativeHandler handler, std::uint
 
 void Host::undefine(const std::string& signature) { fState->natives.erase(signature); }
 
-bool Host::isDefined(const std::string& signature) const { return fState->natives.count(signature) != 0; }
+bool Host::isDefined(const std::string& signature) const {
+    return fState->natives.count(signature) != 0;
+}
 
-NativeHandler Host::handlerOf(const std::string& signature) const { return fState->natives.at(signature).handler; }
+NativeHandler Host::handlerOf(const std::string& signature) const {
+    return fState->natives.at(signature).handler;
+}
 
 std::uint32_t Host::minVersionOf(const std::string& signature) const {
     return fState->natives.at(signature).minVersion;
@@ -790,7 +835,8 @@ std::vector<std::string> Host::unresolvedSignatures() const { return fState->unr
 void Host::invalidateFunctionHandles(const std::string& signature) {
     for (auto& entry : fState->objects) {
         HostObject& o = entry.second;
-        if (o.kind == ObjectKind::Function && o.target == HostObject::Target::Native && o.signature == signature) {
+        if (o.kind == ObjectKind::Function && o.target == HostObject::Target::Native &&
+            o.signature == signature) {
             o.stale = true;
         }
     }
@@ -852,15 +898,17 @@ std::string Host::resultsText() const {
 const std::vector<Alert>& Host::alerts() const { return fState->alerts; }
 const std::vector<std::string>& Host::anomalies() const { return fState->anomalies; }
 
-Vorna::Handle Host::createImage(const ImageSpec& spec) { return fState->newImage(spec, 0, 1, false); }
+Vorna::Handle Host::createImage(const ImageSpec& spec) {
+    return fState->newImage(spec, 0, 1, false);
+}
 
 Vorna::Handle Host::createImage(const ImageSpec& spec, const void* bytes, std::size_t byteCount) {
     validateImageSpec(spec);
     std::size_t expected = elementSize(spec.type);
     for (std::uint32_t s : spec.sizes) expected *= s;
     if (byteCount != expected || (!bytes && byteCount != 0)) {
-        throw std::invalid_argument("image data has " + std::to_string(byteCount) + " bytes, the image needs " +
-                                    std::to_string(expected));
+        throw std::invalid_argument("image data has " + std::to_string(byteCount) +
+                                    " bytes, the image needs " + std::to_string(expected));
     }
     Vorna::Handle h = fState->newImage(spec, 0, 1, false);
     std::memcpy(fState->find(h)->image->bytes.data(), bytes, byteCount);
@@ -898,14 +946,16 @@ int Host::activeImageLocks() const { return static_cast<int>(fState->locks.size(
 LeakSnapshot Host::snapshot() const {
     LeakSnapshot s;
     for (const auto& entry : fState->objects) {
-        if (entry.second.alive && entry.second.moduleCount() > 0) s.moduleCounts[entry.first] = entry.second.moduleCount();
+        if (entry.second.alive && entry.second.moduleCount() > 0)
+            s.moduleCounts[entry.first] = entry.second.moduleCount();
     }
     s.environmentReferences = fState->environment.count;
     // Closed contexts count 0 either way; leaving them out keeps snapshots small on long runs.
     for (const auto& c : fState->contexts) {
         if (c->count > 0) s.callContextReferences[c->serial] = c->count;
     }
-    for (const auto& k : fState->classInterfaces) s.classInterfaceReferences[k.first] = k.second->count;
+    for (const auto& k : fState->classInterfaces)
+        s.classInterfaceReferences[k.first] = k.second->count;
     s.anomalyCount = fState->anomalies.size();
     for (const auto& loan : fState->loans) s.stringLoans[loan.first] = loan.second.string;
     for (const auto& lock : fState->locks) s.imageLocks[lock.first] = lock.second.image;
@@ -952,11 +1002,13 @@ LeakReport Host::leakReport(const LeakSnapshot& since) const {
     }
     for (const auto& loan : fState->loans) {
         if (since.stringLoans.count(loan.first)) continue;
-        r.stringLoans.push_back("String " + hexHandle(loan.second.string) + " token " + std::to_string(loan.first));
+        r.stringLoans.push_back("String " + hexHandle(loan.second.string) + " token " +
+                                std::to_string(loan.first));
     }
     for (const auto& lock : fState->locks) {
         if (since.imageLocks.count(lock.first)) continue;
-        r.lockedImages.push_back("image " + hexHandle(lock.second.image) + " \"" + lock.second.data->name + "\" by " +
+        r.lockedImages.push_back("image " + hexHandle(lock.second.image) + " \"" +
+                                 lock.second.data->name + "\" by " +
                                  (lock.second.newer ? "ImageLockData" : "GetDataPtr"));
     }
     for (std::size_t i = since.anomalyCount; i < fState->anomalies.size(); ++i) {

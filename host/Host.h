@@ -21,8 +21,8 @@
 //
 // Typical use in a test:
 //     StandIn::Host host;                                   // version 0x03040400
-//     host.define("long Twice( long )", [](StandIn::NativeCall& c) { c.setResult(2 * c.int32(0)); });
-//     host.injectFault("long Twice( long )", StandIn::Fault::failure("boom").onNthCall(2));
+//     host.define("long Twice( long )", [](StandIn::NativeCall& c) { c.setResult(2 * c.int32(0));
+//     }); host.injectFault("long Twice( long )", StandIn::Fault::failure("boom").onNthCall(2));
 //     auto before = host.snapshot();
 //     ... drive the module (StandIn::Module) ...
 //     EXPECT_TRUE(host.leakReport(before).clean()) << host.leakReport(before).toString();
@@ -76,7 +76,7 @@ struct Alert {
 };
 
 class Host {
-public:
+  public:
     explicit Host(std::uint32_t version = kDefaultHostVersion);
     ~Host();
     Host(const Host&) = delete;
@@ -100,7 +100,7 @@ public:
     Vorna::HostEnvironment* environment();
     int environmentReferences() const;  // counts the module holds on the environment
     int callContextsCreated() const;
-    int openCallContexts() const;       // call contexts whose count has not reached 0
+    int openCallContexts() const;  // call contexts whose count has not reached 0
     // Counts the module holds on the class interface of a kind / of any key (0 if never asked).
     int classInterfaceReferences(ObjectKind kind) const;
     int classInterfaceReferences(const std::string& typeKey) const;
@@ -157,7 +157,7 @@ public:
 
     // ---- Registrations made by the module -----------------------------------------------------
     const std::vector<Registration>& registrations() const;  // in registration order
-    std::vector<std::string> withdrawals() const;             // names, in withdrawal order
+    std::vector<std::string> withdrawals() const;            // names, in withdrawal order
     // The entry address of the live registration of a name, or null.
     void* registrationEntry(const std::string& name) const;
     template <typename Fn>
@@ -228,7 +228,7 @@ public:
     struct State;
     State& state() { return *fState; }
 
-private:
+  private:
     std::unique_ptr<State> fState;
     Vorna::ScriptArgRecord* fCurrentRecords = nullptr;
 };

@@ -135,7 +135,8 @@ struct Host::State {
     void dropHostCount(Vorna::Handle h);
 
     Vorna::Handle newString(std::u16string units, int moduleCount, int hostCount);
-    Vorna::Handle newThrowable(std::int32_t code, std::string message, int moduleCount, int hostCount);
+    Vorna::Handle newThrowable(std::int32_t code, std::string message, int moduleCount,
+                               int hostCount);
     Vorna::Handle newImage(const ImageSpec& spec, int moduleCount, int hostCount, bool fill);
 
     // Failing calls.
@@ -143,8 +144,8 @@ struct Host::State {
     void clearPending(CallContextImpl& ctx);
 
     void anomaly(const std::string& text);
-    void logCall(InterfaceKind iface, int slot, int object, std::string detail = {}, Vorna::Handle h = 0,
-                 std::int64_t value = 0);
+    void logCall(InterfaceKind iface, int slot, int object, std::string detail = {},
+                 Vorna::Handle h = 0, std::int64_t value = 0);
 
     // Call-context slot 12.
     std::int32_t call(CallContextImpl& ctx, Vorna::Handle function, std::int32_t count,

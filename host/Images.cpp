@@ -21,9 +21,13 @@ std::size_t elementSize(ElementType type) {
     return 0;
 }
 
-bool isFloatType(ElementType type) { return type == ElementType::Float32 || type == ElementType::Float64; }
+bool isFloatType(ElementType type) {
+    return type == ElementType::Float32 || type == ElementType::Float64;
+}
 
-bool isComplexType(ElementType type) { return type == ElementType::Complex64 || type == ElementType::Complex128; }
+bool isComplexType(ElementType type) {
+    return type == ElementType::Complex64 || type == ElementType::Complex128;
+}
 
 bool isSignedIntegerType(ElementType type) {
     return type == ElementType::Int8 || type == ElementType::Int16 || type == ElementType::Int32;
@@ -75,7 +79,8 @@ void validateImageSpec(const ImageSpec& spec) {
     for (std::uint32_t s : spec.sizes) {
         if (s == 0) throw std::invalid_argument("image dimension sizes must be at least 1");
         bytes *= s;
-        if (bytes > (std::uint64_t{1} << 30)) throw std::invalid_argument("image too large for the stand-in host");
+        if (bytes > (std::uint64_t{1} << 30))
+            throw std::invalid_argument("image too large for the stand-in host");
     }
     if (spec.packedComplex && !isComplexType(spec.type)) {
         throw std::invalid_argument("only complex images can be packed");

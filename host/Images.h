@@ -50,10 +50,10 @@ struct ImageInfo {
     std::string name;
     bool packedComplex = false;
     std::vector<unsigned char> bytes;  // copy of the data
-    int activeLocks = 0;          // locks taken and not yet returned (both generations)
-    int dataChangedCount = 0;     // "void ImageDataChanged( ImageRef )" calls
-    int unlocksMarkedChanged = 0;    // ImageUnlockData with non-zero flags
-    int unlocksMarkedUnchanged = 0;  // ImageUnlockData with flags 0
+    int activeLocks = 0;               // locks taken and not yet returned (both generations)
+    int dataChangedCount = 0;          // "void ImageDataChanged( ImageRef )" calls
+    int unlocksMarkedChanged = 0;      // ImageUnlockData with non-zero flags
+    int unlocksMarkedUnchanged = 0;    // ImageUnlockData with flags 0
 
     std::size_t elementCount() const;
     // Element i (in memory order) reinterpreted as T; T must match the element size.
@@ -89,8 +89,10 @@ void validateImageSpec(const ImageSpec& spec);
 
 template <typename T>
 T StandIn::ImageInfo::element(std::size_t i) const {
-    if (sizeof(T) != elementSize(type)) throw std::logic_error("element(): type does not match the element size");
-    if ((i + 1) * sizeof(T) > bytes.size()) throw std::out_of_range("element(): index out of range");
+    if (sizeof(T) != elementSize(type))
+        throw std::logic_error("element(): type does not match the element size");
+    if ((i + 1) * sizeof(T) > bytes.size())
+        throw std::out_of_range("element(): index out of range");
     T value;
     std::memcpy(&value, bytes.data() + i * sizeof(T), sizeof(T));
     return value;

@@ -25,8 +25,8 @@ Fn exportOf(const DynamicLibrary& library, const char* name, std::string& missin
 }  // namespace
 
 Module Module::linkedIn(const ModuleExports& exports) {
-    if (!exports.getVersion || !exports.link || !exports.startup || !exports.run || !exports.shutdown ||
-        !exports.cleanup) {
+    if (!exports.getVersion || !exports.link || !exports.startup || !exports.run ||
+        !exports.shutdown || !exports.cleanup) {
         throw ModuleLoadError("a linked-in module needs all six exports");
     }
     Module m;

@@ -35,12 +35,12 @@ struct ModuleExports {
 
 // Loading failed: the library could not be opened or lacks exports (all missing ones named).
 class ModuleLoadError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class Module {
-public:
+  public:
     // A module linked into this executable; all six exports must be given.
     static Module linkedIn(const ModuleExports& exports);
     // A module in a shared library. Throws ModuleLoadError.
@@ -53,20 +53,20 @@ public:
     const ModuleExports& exports() const { return fExports; }
     bool isLibrary() const;
 
-    std::int32_t version();       // QZPlugIn_GetVersion
-    void link(Host& host);        // QZPlugIn_Link_2(host.environment())
+    std::int32_t version();  // QZPlugIn_GetVersion
+    void link(Host& host);   // QZPlugIn_Link_2(host.environment())
     void link(Vorna::HostEnvironment* environment);
-    void startup();               // PlugInStartup
-    void run();                   // PlugInRun
-    void cleanup();               // PlugInCleanup
-    void shutdown();              // PlugInShutdown
+    void startup();   // PlugInStartup
+    void run();       // PlugInRun
+    void cleanup();   // PlugInCleanup
+    void shutdown();  // PlugInShutdown
 
     // Closes the library (its static destructors run when it really goes). Answers whether the
     // library has left the process; always true for a linked-in module (nothing to unload) and
     // when already unloaded. The exports are unusable afterwards.
     bool unload();
 
-private:
+  private:
     Module() = default;
     void require(Vorna::PlugInLifecycleFn fn, const char* name) const;
 

@@ -8,12 +8,14 @@ NativeCall::NativeCall(Host& host, const Signature& signature, Vorna::ScriptArgR
 
 unsigned char* NativeCall::record(std::size_t i, std::size_t width) const {
     if (i >= fSignature.params.size()) {
-        throw std::logic_error("parameter " + std::to_string(i) + " out of range for " + fSignature.text);
+        throw std::logic_error("parameter " + std::to_string(i) + " out of range for " +
+                               fSignature.text);
     }
     const Param& p = fSignature.params[i];
     if (width > p.width) {
-        throw std::logic_error("reading " + std::to_string(width) + " bytes from the " + std::to_string(p.width) +
-                               "-byte record of parameter " + std::to_string(i) + " of " + fSignature.text);
+        throw std::logic_error("reading " + std::to_string(width) + " bytes from the " +
+                               std::to_string(p.width) + "-byte record of parameter " +
+                               std::to_string(i) + " of " + fSignature.text);
     }
     std::size_t index = i + (fSignature.hasResult() ? 1 : 0);
     return fRecords[index].bytes;
@@ -23,7 +25,8 @@ void NativeCall::checkResultWidth(std::size_t width) const {
     if (!fSignature.hasResult()) throw std::logic_error("no result record in " + fSignature.text);
     if (width > fSignature.result.width) {
         throw std::logic_error("writing " + std::to_string(width) + " bytes into the " +
-                               std::to_string(fSignature.result.width) + "-byte result of " + fSignature.text);
+                               std::to_string(fSignature.result.width) + "-byte result of " +
+                               fSignature.text);
     }
 }
 

@@ -19,17 +19,17 @@ class Host;
 // Thrown by a native function (or by NativeCall accessors) to fail the call: the module gets
 // `status` and a pending Throwable carrying the message.
 class ScriptError : public std::runtime_error {
-public:
+  public:
     explicit ScriptError(const std::string& message, std::int32_t status = 1)
         : std::runtime_error(message), fStatus(status) {}
     std::int32_t status() const { return fStatus; }
 
-private:
+  private:
     std::int32_t fStatus;
 };
 
 class NativeCall {
-public:
+  public:
     NativeCall(Host& host, const Signature& signature, Vorna::ScriptArgRecord* records);
 
     Host& host() { return fHost; }
@@ -75,7 +75,7 @@ public:
     std::int32_t status() const { return fStatus; }
     const std::string& failureMessage() const { return fFailureMessage; }
 
-private:
+  private:
     template <typename T>
     T read(std::size_t i) const {
         static_assert(std::is_trivially_copyable<T>::value, "parameter values are plain data");

@@ -41,9 +41,11 @@ const TypeRow kTypes[] = {
     {"TagGroup", ValueKind::Object, ObjectKind::TagGroup, true, true, true},
     {"Component", ValueKind::Object, ObjectKind::Component, true, false, true},
     {"ImageDisplay", ValueKind::Object, ObjectKind::ImageDisplay, true, true, true},
-    {"LinePlotImageDisplay", ValueKind::Object, ObjectKind::LinePlotImageDisplay, true, false, false},
+    {"LinePlotImageDisplay", ValueKind::Object, ObjectKind::LinePlotImageDisplay, true, false,
+     false},
     {"RasterImageDisplay", ValueKind::Object, ObjectKind::RasterImageDisplay, true, false, false},
-    {"SurfacePlotImageDisplay", ValueKind::Object, ObjectKind::SurfacePlotImageDisplay, true, false, false},
+    {"SurfacePlotImageDisplay", ValueKind::Object, ObjectKind::SurfacePlotImageDisplay, true, false,
+     false},
     {"ImageDocument", ValueKind::Object, ObjectKind::ImageDocument, true, false, true},
     {"ROI", ValueKind::Object, ObjectKind::RegionOfInterest, true, false, true},
     {"Window", ValueKind::Object, ObjectKind::Window, true, false, true},
@@ -88,13 +90,11 @@ const AddressLong kAddressLongs[] = {
     {"RegisterCustomTool", 1},
 };
 
-bool isIdentStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
+bool isIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
 
 class Parser {
-public:
+  public:
     explicit Parser(const std::string& text) : fText(text) {}
 
     Signature run() {
@@ -113,21 +113,26 @@ public:
         sig.name = identifier("function name");
         expect('(', "'(' after the function name");
 
-        if (resultPointer) sig.style = SignatureStyle::Named;
-        else if (peek() == ' ') sig.style = SignatureStyle::Catalogue;  // may turn out Named
-        else sig.style = SignatureStyle::Compact;
+        if (resultPointer)
+            sig.style = SignatureStyle::Named;
+        else if (peek() == ' ')
+            sig.style = SignatureStyle::Catalogue;  // may turn out Named
+        else
+            sig.style = SignatureStyle::Compact;
 
         sig.result = makeResult(resultWord, resultPointer, sig.style == SignatureStyle::Named);
 
-        if (sig.style == SignatureStyle::Compact) parseCompactParams(sig);
-        else parseSpacedParams(sig);
+        if (sig.style == SignatureStyle::Compact)
+            parseCompactParams(sig);
+        else
+            parseSpacedParams(sig);
 
         if (fPos != fText.size()) fail("unexpected text after ')'");
         applyAddressLongs(sig);
         return sig;
     }
 
-private:
+  private:
     void parseCompactParams(Signature& sig) {
         if (peek() == ')') {
             ++fPos;
@@ -226,7 +231,8 @@ private:
         if (!row) fail("unknown parameter type \"" + p.type + "\"");
         if (p.pointer && !row->asPointer) fail("\"" + p.type + " *\" is not a parameter type");
         if (!p.pointer && !row->asValue) fail("\"" + p.type + "\" is not a parameter type");
-        if (row->kind == ValueKind::Image && !named) fail("\"Image *\" occurs only in named signatures");
+        if (row->kind == ValueKind::Image && !named)
+            fail("\"Image *\" occurs only in named signatures");
         p.kind = row->kind;
         p.objectKind = row->object;
         p.width = p.pointer ? sizeof(void*) : valueWidth(row->kind);
@@ -235,7 +241,8 @@ private:
     Param makeResult(const std::string& word, bool pointer, bool named) {
         const TypeRow* row = findType(word);
         if (!row || !row->asResult) fail("unknown result type \"" + word + "\"");
-        if (pointer && (!named || row->kind != ValueKind::Void)) fail("only \"void *\" results may carry '*'");
+        if (pointer && (!named || row->kind != ValueKind::Void))
+            fail("only \"void *\" results may carry '*'");
         Param r;
         r.type = word;
         r.pointer = pointer;
@@ -249,7 +256,9 @@ private:
         for (const AddressLong& a : kAddressLongs) {
             if (sig.name != a.function) continue;
             Param* p = a.param < 0 ? &sig.result
-                                   : (static_cast<std::size_t>(a.param) < sig.params.size() ? &sig.params[a.param] : nullptr);
+                                   : (static_cast<std::size_t>(a.param) < sig.params.size()
+                                          ? &sig.params[a.param]
+                                          : nullptr);
             if (p && p->type == "long" && !p->pointer) {
                 p->carriesAddress = true;
                 p->width = sizeof(void*);
@@ -258,7 +267,8 @@ private:
     }
 
     std::string identifier(const char* what) {
-        if (fPos >= fText.size() || !isIdentStart(fText[fPos])) fail(std::string("expected ") + what);
+        if (fPos >= fText.size() || !isIdentStart(fText[fPos]))
+            fail(std::string("expected ") + what);
         std::size_t start = fPos;
         while (fPos < fText.size() && isIdentChar(fText[fPos])) ++fPos;
         return fText.substr(start, fPos - start);
@@ -272,7 +282,8 @@ private:
     }
 
     [[noreturn]] void fail(const std::string& message) const {
-        throw SignatureError("bad signature \"" + fText + "\" at " + std::to_string(fPos) + ": " + message);
+        throw SignatureError("bad signature \"" + fText + "\" at " + std::to_string(fPos) + ": " +
+                             message);
     }
 
     const std::string& fText;
@@ -307,7 +318,8 @@ Signature parseSignature(const std::string& text) {
 
 Signature parseSignature(const std::string& text, SignatureStyle required) {
     Signature sig = parseSignature(text);
-    if (sig.style != required) throw SignatureError("bad signature \"" + text + "\": not in the required form");
+    if (sig.style != required)
+        throw SignatureError("bad signature \"" + text + "\": not in the required form");
     return sig;
 }
 

@@ -31,34 +31,34 @@ namespace StandIn {
 
 // A malformed signature; what() names the problem, the position and the text.
 class SignatureError : public std::invalid_argument {
-public:
+  public:
     using std::invalid_argument::invalid_argument;
 };
 
 // What a record holds, independent of its width.
 enum class ValueKind {
-    Void,       // result only
-    Boolean,    // 1 byte, non-zero is true
-    Char,       // 1 byte
-    Short,      // signed 16-bit
-    UInt16,     // unsigned 16-bit
-    Long,       // signed 32-bit ("long"; pointer-wide when it carries an address)
-    ULong,      // unsigned 32-bit ("ulong", "uint32")
-    Float,      // IEEE single
-    Double,     // IEEE double
-    Complex,    // 16 bytes
-    RGB,        // 4 bytes
-    Token,      // plain 32-bit host token: PFFileReference, Handle, External32BitType
-    Text,       // "string": pointer to zero-terminated 8-bit text
-    TextBuffer, // "stringbuffer": pointer to a character buffer
-    Object,     // a host object handle (32-bit); see Param::objectKind
-    Image,      // "Image" (named form, only as "Image *"): pointer-wide record holding a handle
+    Void,        // result only
+    Boolean,     // 1 byte, non-zero is true
+    Char,        // 1 byte
+    Short,       // signed 16-bit
+    UInt16,      // unsigned 16-bit
+    Long,        // signed 32-bit ("long"; pointer-wide when it carries an address)
+    ULong,       // unsigned 32-bit ("ulong", "uint32")
+    Float,       // IEEE single
+    Double,      // IEEE double
+    Complex,     // 16 bytes
+    RGB,         // 4 bytes
+    Token,       // plain 32-bit host token: PFFileReference, Handle, External32BitType
+    Text,        // "string": pointer to zero-terminated 8-bit text
+    TextBuffer,  // "stringbuffer": pointer to a character buffer
+    Object,      // a host object handle (32-bit); see Param::objectKind
+    Image,       // "Image" (named form, only as "Image *"): pointer-wide record holding a handle
 };
 
 struct Param {
-    std::string type;       // the type word, e.g. "long", "ImageRef"
-    bool pointer = false;   // written with " *"
-    std::string name;       // parameter name in the named form, else empty
+    std::string type;      // the type word, e.g. "long", "ImageRef"
+    bool pointer = false;  // written with " *"
+    std::string name;      // parameter name in the named form, else empty
     ValueKind kind = ValueKind::Void;
     std::optional<ObjectKind> objectKind;  // for Object (and Image): the kind of the handle
     bool carriesAddress = false;  // a "long" that holds an address and travels pointer-wide
@@ -75,10 +75,10 @@ enum class SignatureStyle { Catalogue, Compact, Named };
 constexpr std::size_t kVariadicExpansion = 10;
 
 struct Signature {
-    std::string text;   // the signature exactly as given
+    std::string text;  // the signature exactly as given
     SignatureStyle style = SignatureStyle::Catalogue;
-    Param result;       // kind Void for "void"
-    std::string name;   // function name
+    Param result;               // kind Void for "void"
+    std::string name;           // function name
     std::vector<Param> params;  // after expansion of "..."
     bool variadic = false;      // the last written parameter ended in "..."
 

@@ -54,10 +54,19 @@ ElementKind RealElementKind(const ImageRef& image, const Refusals& refusals) {
     const bool isFloat = QZ::ImageIsDataTypeFloat(image);
     const bool isSigned = !isFloat && QZ::ImageIsDataTypeSignedInteger(image);
     switch (QZ::ImageGetDataElementByteSize(image)) {
-        case 1: if (!isFloat) return isSigned ? ElementKind::Int8 : ElementKind::UInt8; break;
-        case 2: if (!isFloat) return isSigned ? ElementKind::Int16 : ElementKind::UInt16; break;
-        case 4: return isFloat ? ElementKind::Float32 : isSigned ? ElementKind::Int32 : ElementKind::UInt32;
-        case 8: if (isFloat) return ElementKind::Float64; break;
+        case 1:
+            if (!isFloat) return isSigned ? ElementKind::Int8 : ElementKind::UInt8;
+            break;
+        case 2:
+            if (!isFloat) return isSigned ? ElementKind::Int16 : ElementKind::UInt16;
+            break;
+        case 4:
+            return isFloat    ? ElementKind::Float32
+                   : isSigned ? ElementKind::Int32
+                              : ElementKind::UInt32;
+        case 8:
+            if (isFloat) return ElementKind::Float64;
+            break;
     }
     ThrowMessage(refusals.unsupportedSize);
 }
@@ -187,4 +196,3 @@ Handle ShiftImage(Handle* image, float dx, float dy) {
 }
 
 }  // namespace Vorna
-

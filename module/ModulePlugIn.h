@@ -6,7 +6,7 @@
 namespace Vorna {
 
 class ModulePlugIn : public PlugIn::PlugInMain {
-public:
+  public:
     ~ModulePlugIn() override;
     void Startup() override;
     // Registrations stay in place until the module unloads.

@@ -86,7 +86,7 @@ constexpr PlugIn::CommandID kAbout{1, 1};
 // The menu "Hello" with its two commands. The host asks the menu for its entries and hands it
 // every command the user chooses.
 class HelloMenu final : public PlugIn::StandardPlugInMenu {
-public:
+  public:
     HelloMenu() : StandardPlugInMenu(qz_string("Hello")) {
         AppendCommand(kSayHello);
         SetCommandName(kSayHello, qz_string("Say hello"));
@@ -116,7 +116,7 @@ public:
 // starts the module, takes the menu away when the host shuts the module down. The function stays
 // registered until the module unloads, when the base class withdraws it.
 class HelloPlugIn final : public Vorna::PlugIn::PlugInMain {
-public:
+  public:
     void Startup() override {
         AddFunction(kInvertSignature, reinterpret_cast<void*>(&Invert));
         // A menu needs the linked host: it cannot be a static object of its own.
@@ -125,7 +125,7 @@ public:
     // Menus must be gone before the module unloads: the framework's menu list is torn down first.
     void Shutdown() override { fMenu.reset(); }
 
-private:
+  private:
     std::optional<HelloMenu> fMenu;
 };
 

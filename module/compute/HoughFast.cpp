@@ -211,12 +211,8 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         float* own = bins.get() + thread * binsPerBlock;
         std::fill(own, own + binsPerBlock, 0.0f);
         switch (kernel) {
-            case HoughKernel::Wide:
-                Detail::AccumulateBlockWide(job, first, own);
-                break;
-            case HoughKernel::Baseline:
-                Detail::AccumulateBlockBaseline(job, first, own);
-                break;
+            case HoughKernel::Wide: Detail::AccumulateBlockWide(job, first, own); break;
+            case HoughKernel::Baseline: Detail::AccumulateBlockBaseline(job, first, own); break;
             default:
                 for (std::uint32_t j = 0; j < n; ++j)
                     if (job.columns[j].count != 0)

@@ -158,8 +158,8 @@ void ThrowErrorMessage(const char* text) {
 void ThrowOutOfMemory() { RaiseError(kErrorOutOfMemory, 14); }
 
 bool ReportAssertion(const char* file, int line, const char* condition, std::int32_t severity) {
-    std::snprintf(sAssertionText, sizeof sAssertionText, "File \"%s\", Line %d: Assertion \"%s\" Failed!",
-                  file, line, condition);
+    std::snprintf(sAssertionText, sizeof sAssertionText,
+                  "File \"%s\", Line %d: Assertion \"%s\" Failed!", file, line, condition);
     HandleError(kErrorText, reinterpret_cast<ErrorDatum>(sAssertionText), severity);
     return false;
 }

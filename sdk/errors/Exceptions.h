@@ -28,7 +28,7 @@ constexpr std::size_t kErrorTextBufferSize = 256;
 constexpr std::size_t kHostMessageBufferSize = 1024;
 
 class vorna_exception : public std::exception {
-public:
+  public:
     vorna_exception(std::int32_t code, ErrorDatum data) noexcept : fCode(code), fData(data) {}
     ~vorna_exception() override = default;
     // The current error manager's text for the code, at most 254 characters, in a buffer that
@@ -46,7 +46,7 @@ public:
 namespace PlugIn {
 
 class qzplugin_exception : public std::exception {
-public:
+  public:
     // No Throwable: the host reported nothing (for instance before it linked).
     qzplugin_exception() noexcept = default;
     // Takes over a Throwable reference the caller owns.
@@ -64,7 +64,7 @@ public:
 
 // Decides how errors are raised, warned about, shown and put into words.
 class ErrorManager {
-public:
+  public:
     virtual void RaiseError(std::int32_t code, ErrorDatum datum);  // throws vorna_exception
     virtual void ReportWarning(std::int32_t code, ErrorDatum datum);
     virtual void ShowErrorAlert(std::int32_t code, ErrorDatum datum, std::int32_t alertKind);
@@ -78,7 +78,7 @@ namespace PlugIn {
 
 // The manager installed while the module is loaded: texts and alerts come from the host.
 class PlugInErrorManager : public ErrorManager {
-public:
+  public:
     void RaiseError(std::int32_t code, ErrorDatum datum) override;
     void ShowErrorAlert(std::int32_t code, ErrorDatum datum, std::int32_t alertKind) override;
     std::uint32_t GetErrorString(std::int32_t code, ErrorDatum datum, char* buffer,

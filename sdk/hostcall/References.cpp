@@ -1,6 +1,5 @@
 #include "hostcall/References.h"
 
-
 namespace Vorna {
 namespace {
 

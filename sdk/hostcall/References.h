@@ -69,7 +69,7 @@ void ReleaseClass(ObjectKind kind);
 
 template <ObjectKind K>
 class ClassUser {
-public:
+  public:
     ClassUser() { AcquireClass(K); }
     ~ClassUser() { ReleaseClass(K); }
     ClassUser(const ClassUser&) = delete;
@@ -105,7 +105,7 @@ inline constexpr AdoptTag kAdopt{};
 // The operations every reference class shares; `Derived` is the class, `K` its kind.
 template <class Derived, ObjectKind K>
 class HostReference {
-public:
+  public:
     static constexpr ObjectKind kKind = K;
 
     HostReference() noexcept = default;
@@ -161,14 +161,14 @@ public:
         return a.fHandle != b.fHandle;
     }
 
-private:
+  private:
     Handle fHandle = 0;
 };
 
 // Every class keeps the base's constructors and assignments and adds the kind's member
 // operations, which are generated from the catalogue of host script functions.
-#define VORNA_REFERENCE_BASICS(Name, Kind)                  \
-public:                                                     \
+#define VORNA_REFERENCE_BASICS(Name, Kind)                      \
+  public:                                                       \
     using HostReference<Name, ObjectKind::Kind>::HostReference; \
     using HostReference<Name, ObjectKind::Kind>::operator=;
 
@@ -188,7 +188,7 @@ class Throwable;
 class Function;
 
 // Plain values of the host's script types.
-using RGBColor = std::uint32_t;      // 4 bytes: three channels and one unused byte
+using RGBColor = std::uint32_t;        // 4 bytes: three channels and one unused byte
 using complex = std::complex<double>;  // 16 bytes, copied whole
 using PFFileReference = std::uint32_t;
 using External32BitType = std::uint32_t;
@@ -263,7 +263,9 @@ class ScriptObject : public HostReference<ScriptObject, ObjectKind::ScriptObject
 
 class qz_string : public HostReference<qz_string, ObjectKind::String> {
     VORNA_REFERENCE_BASICS(qz_string, String)
-    qz_string(const char* text, std::uint32_t byteCount) { MakeString(kEncodingNarrow, text, byteCount); }
+    qz_string(const char* text, std::uint32_t byteCount) {
+        MakeString(kEncodingNarrow, text, byteCount);
+    }
     explicit qz_string(const char* text)
         : qz_string(text, static_cast<std::uint32_t>(std::strlen(text))) {}
 

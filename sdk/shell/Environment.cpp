@@ -31,21 +31,21 @@ std::int32_t FailedCall(HostCallContext*, Handle, std::int32_t, ScriptArgRecord*
 NullCallContextObject sNullCallContext = {
     {&sNullCallContext.table},
     {
-        Nothing<void, HostCallContext*>,                       // 0 add reference
-        Nothing<void, HostCallContext*>,                       // 1 release
-        nullptr,                                               // 2 absent
-        Nothing<std::intptr_t, HostCallContext*>,              // 3
-        Nothing<void, HostCallContext*>,                       // 4 clear error
+        Nothing<void, HostCallContext*>,                              // 0 add reference
+        Nothing<void, HostCallContext*>,                              // 1 release
+        nullptr,                                                      // 2 absent
+        Nothing<std::intptr_t, HostCallContext*>,                     // 3
+        Nothing<void, HostCallContext*>,                              // 4 clear error
         Nothing<Handle, HostCallContext*, std::int32_t, ErrorDatum>,  // 5 new Throwable
-        Nothing<Handle, HostCallContext*, Handle>,             // 6 message
-        Nothing<Handle, HostCallContext*>,                     // 7 pending Throwable
-        Nothing<void, HostCallContext*, Handle>,               // 8 raise
+        Nothing<Handle, HostCallContext*, Handle>,                    // 6 message
+        Nothing<Handle, HostCallContext*>,                            // 7 pending Throwable
+        Nothing<void, HostCallContext*, Handle>,                      // 8 raise
         Nothing<Handle, HostCallContext*, std::int32_t, const void*, std::uint32_t>,  // 9
         Nothing<const void*, HostCallContext*, Handle, std::int32_t, std::uint32_t*,
-                std::uint32_t*>,                               // 10 lock String
+                std::uint32_t*>,                                 // 10 lock String
         Nothing<void, HostCallContext*, Handle, std::uint32_t>,  // 11 unlock String
-        FailedCall,                                            // 12 call: always fails
-        Nothing<std::intptr_t, HostCallContext*>,              // 13
+        FailedCall,                                              // 12 call: always fails
+        Nothing<std::intptr_t, HostCallContext*>,                // 13
     }};
 
 NullClassInterfaceObject sNullClassInterface = {
@@ -70,24 +70,24 @@ HostClassInterface* NullClass(HostEnvironment*, std::int32_t, const char*) {
 NullEnvironmentObject sNullEnvironment = {
     {&sNullEnvironment.table},
     {
-        Nothing<void, HostEnvironment*>,                  // 0
-        Nothing<void, HostEnvironment*>,                  // 1
-        Nothing<std::uint32_t, HostEnvironment*>,         // 2 version 0
-        NullContext,                                      // 3
-        NullClass,                                        // 4
-        Nothing<std::intptr_t, HostEnvironment*>,         // 5
+        Nothing<void, HostEnvironment*>,           // 0
+        Nothing<void, HostEnvironment*>,           // 1
+        Nothing<std::uint32_t, HostEnvironment*>,  // 2 version 0
+        NullContext,                               // 3
+        NullClass,                                 // 4
+        Nothing<std::intptr_t, HostEnvironment*>,  // 5
         Nothing<Handle, HostEnvironment*, std::int32_t, std::int32_t, const char*, std::int32_t,
-                void*>,                                   // 6
-        Nothing<std::intptr_t, HostEnvironment*, Handle>,  // 7
+                void*>,                                                // 6
+        Nothing<std::intptr_t, HostEnvironment*, Handle>,              // 7
         Nothing<Handle, HostEnvironment*, std::int32_t, const char*>,  // 8
-        Nothing<std::intptr_t, HostEnvironment*>,         // 9
+        Nothing<std::intptr_t, HostEnvironment*>,                      // 9
     }};
 
 // ---- Link state ------------------------------------------------------------------------------
 
 // Counted pointer to an environment: add before release, nothing when unchanged.
 class CountedEnvironment {
-public:
+  public:
     HostEnvironment* get() const { return fEnvironment; }
     void assign(HostEnvironment* environment) {
         if (environment == fEnvironment) return;
@@ -97,14 +97,14 @@ public:
         if (old) old->table->release(old);
     }
 
-private:
+  private:
     HostEnvironment* fEnvironment = nullptr;
 };
 
 // The environment handed over by QZPlugIn_Link_2, until Relink takes it. Trivially constructed,
 // so it is usable whatever the order of static construction; released at unload.
 class LinkedEnvironmentHolder {
-public:
+  public:
     ~LinkedEnvironmentHolder() { assign(nullptr); }
     void assign(HostEnvironment* environment) {
         if (environment == fEnvironment) return;
@@ -118,7 +118,7 @@ public:
         return taken;
     }
 
-private:
+  private:
     HostEnvironment* fEnvironment = nullptr;
 };
 
@@ -130,7 +130,7 @@ EnvironmentListener* sListeners = nullptr;
 
 // Owns one reference to an environment for the length of a scope.
 class OwnedEnvironment {
-public:
+  public:
     explicit OwnedEnvironment(HostEnvironment* adopted) : fEnvironment(adopted) {}
     ~OwnedEnvironment() {
         if (fEnvironment) fEnvironment->table->release(fEnvironment);
@@ -140,7 +140,7 @@ public:
     HostEnvironment* get() const { return fEnvironment; }
     void adopt(HostEnvironment* environment) { fEnvironment = environment; }
 
-private:
+  private:
     HostEnvironment* fEnvironment;
 };
 

@@ -43,7 +43,7 @@ void RelinkEnvironment();
 // One counted use of the current environment. The first user installs the stand-by environment;
 // the last one releases whatever environment is current.
 class EnvironmentUser {
-public:
+  public:
     EnvironmentUser();
     ~EnvironmentUser();
     EnvironmentUser(const EnvironmentUser&) = delete;
@@ -59,7 +59,7 @@ public:
 // Opened around every entry from the host and every framework operation that needs a call
 // context: one environment use and one fresh call context, given back in reverse order.
 class EnvironmentScope {
-public:
+  public:
     EnvironmentScope();
     ~EnvironmentScope();
     EnvironmentScope(const EnvironmentScope&) = delete;
@@ -68,7 +68,7 @@ public:
     bool HasContext() const { return fContext != nullptr; }
     HostCallContext* Context() const { return fContext; }
 
-private:
+  private:
     EnvironmentUser fUser;
     HostCallContext* fContext;
 };

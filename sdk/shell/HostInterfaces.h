@@ -34,13 +34,14 @@ enum : std::int32_t { kCallSucceeded = 0, kCallStaleHandle = 3 };
 
 // The host's environment, handed over once through QZPlugIn_Link_2.
 struct HostEnvironmentTable {
-    void (*addReference)(HostEnvironment* self);  // 0: module adds one reference
-    void (*release)(HostEnvironment* self);       // 1: module drops one reference
+    void (*addReference)(HostEnvironment* self);      // 0: module adds one reference
+    void (*release)(HostEnvironment* self);           // 1: module drops one reference
     std::uint32_t (*version)(HostEnvironment* self);  // 2: host version, e.g. 0x03040400
     // 3: a fresh call context carrying one reference for the caller, or null.
     HostCallContext* (*newCallContext)(HostEnvironment* self);
     // 4: the class interface of a kind by its type key, carrying one reference for the caller.
-    HostClassInterface* (*classInterface)(HostEnvironment* self, std::int32_t zero, const char* typeKey);
+    HostClassInterface* (*classInterface)(HostEnvironment* self, std::int32_t zero,
+                                          const char* typeKey);
     std::intptr_t (*unused5)(HostEnvironment* self);  // 5: not used by modules
     // 6: register a script function; answers its Function handle carrying one reference.
     Handle (*addScriptFunction)(HostEnvironment* self, std::int32_t zero1, std::int32_t zero2,
@@ -57,11 +58,11 @@ struct HostEnvironment {
 
 // One per entry from the host: carries the error state of that entry.
 struct HostCallContextTable {
-    void (*addReference)(HostCallContext* self);   // 0: not called by modules
-    void (*release)(HostCallContext* self);        // 1: module drops its reference
+    void (*addReference)(HostCallContext* self);      // 0: not called by modules
+    void (*release)(HostCallContext* self);           // 1: module drops its reference
     std::intptr_t (*unused2)(HostCallContext* self);  // 2
     std::intptr_t (*unused3)(HostCallContext* self);  // 3
-    void (*clearError)(HostCallContext* self);     // 4: clears the pending error state
+    void (*clearError)(HostCallContext* self);        // 4: clears the pending error state
     // 5: a new Throwable for (code, datum), carrying one reference for the caller.
     Handle (*newThrowable)(HostCallContext* self, std::int32_t code, ErrorDatum datum);
     // 6: the message of a Throwable as a new String carrying one reference for the caller.
@@ -89,15 +90,15 @@ struct HostCallContext {
 
 // One per kind of host object: adds and drops the host's counts on handles of that kind.
 struct HostClassInterfaceTable {
-    void (*addReference)(HostClassInterface* self);  // 0: not called by modules
-    void (*release)(HostClassInterface* self);       // 1: module drops its reference
+    void (*addReference)(HostClassInterface* self);      // 0: not called by modules
+    void (*release)(HostClassInterface* self);           // 1: module drops its reference
     std::intptr_t (*unused2)(HostClassInterface* self);  // 2
     const char* (*unused3)(HostClassInterface* self);    // 3
     const char* (*unused4)(HostClassInterface* self);    // 4
     std::intptr_t (*unused5)(HostClassInterface* self);  // 5
     void (*addObjectReference)(HostClassInterface* self, Handle object);      // 6: one count more
     void (*releaseObjectReference)(HostClassInterface* self, Handle object);  // 7: one count less
-    std::intptr_t (*unused8)(HostClassInterface* self);  // 8
+    std::intptr_t (*unused8)(HostClassInterface* self);                       // 8
 };
 struct HostClassInterface {
     const HostClassInterfaceTable* table;
@@ -115,7 +116,8 @@ struct HostErrorRecord {
     std::int32_t code;
     ErrorDatum datum;
 };
-static_assert(offsetof(HostErrorRecord, datum) == sizeof(void*), "datum follows the code, pointer-aligned");
+static_assert(offsetof(HostErrorRecord, datum) == sizeof(void*),
+              "datum follows the code, pointer-aligned");
 
 // The record handed to the host for menus and tools: every field pointer-wide.
 struct HostCallbackRecord {

@@ -38,7 +38,8 @@ constexpr std::size_t Slot(std::size_t i) { return i * kWord; }
 
 template <class Reference>
 constexpr bool IsOneHandleWord() {
-    return sizeof(Reference) == 4 && alignof(Reference) <= 4 && std::is_standard_layout<Reference>::value;
+    return sizeof(Reference) == 4 && alignof(Reference) <= 4 &&
+           std::is_standard_layout<Reference>::value;
 }
 
 }  // namespace LayoutDetail
@@ -55,9 +56,12 @@ static_assert(LayoutDetail::IsOneHandleWord<ImageRef>(), "ImageRef is one handle
 static_assert(LayoutDetail::IsOneHandleWord<ROI>(), "ROI is one handle word");
 static_assert(LayoutDetail::IsOneHandleWord<Component>(), "Component is one handle word");
 static_assert(LayoutDetail::IsOneHandleWord<ImageDisplay>(), "ImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<LinePlotImageDisplay>(), "LinePlotImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<RasterImageDisplay>(), "RasterImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<SurfacePlotImageDisplay>(), "SurfacePlotImageDisplay is one handle word");
+static_assert(LayoutDetail::IsOneHandleWord<LinePlotImageDisplay>(),
+              "LinePlotImageDisplay is one handle word");
+static_assert(LayoutDetail::IsOneHandleWord<RasterImageDisplay>(),
+              "RasterImageDisplay is one handle word");
+static_assert(LayoutDetail::IsOneHandleWord<SurfacePlotImageDisplay>(),
+              "SurfacePlotImageDisplay is one handle word");
 static_assert(LayoutDetail::IsOneHandleWord<ImageDocument>(), "ImageDocument is one handle word");
 static_assert(LayoutDetail::IsOneHandleWord<TagGroup>(), "TagGroup is one handle word");
 static_assert(LayoutDetail::IsOneHandleWord<Window>(), "Window is one handle word");
@@ -67,38 +71,61 @@ static_assert(LayoutDetail::IsOneHandleWord<Throwable>(), "Throwable is one hand
 static_assert(LayoutDetail::IsOneHandleWord<Function>(), "Function is one handle word");
 
 // ---- Interface objects: a table pointer first; slot i of the table i words in ----------------
-static_assert(offsetof(HostEnvironment, table) == 0 && sizeof(HostEnvironment) == LayoutDetail::kWord,
+static_assert(offsetof(HostEnvironment, table) == 0 &&
+                  sizeof(HostEnvironment) == LayoutDetail::kWord,
               "an environment begins with its table");
-static_assert(offsetof(HostCallContext, table) == 0 && sizeof(HostCallContext) == LayoutDetail::kWord,
+static_assert(offsetof(HostCallContext, table) == 0 &&
+                  sizeof(HostCallContext) == LayoutDetail::kWord,
               "a call context begins with its table");
 static_assert(offsetof(HostClassInterface, table) == 0 &&
                   sizeof(HostClassInterface) == LayoutDetail::kWord,
               "a class interface begins with its table");
 
 static_assert(sizeof(HostEnvironmentTable) == LayoutDetail::Slot(10), "environment: ten slots");
-static_assert(offsetof(HostEnvironmentTable, addReference) == LayoutDetail::Slot(0), "environment slot 0");
-static_assert(offsetof(HostEnvironmentTable, release) == LayoutDetail::Slot(1), "environment slot 1");
-static_assert(offsetof(HostEnvironmentTable, version) == LayoutDetail::Slot(2), "environment slot 2");
-static_assert(offsetof(HostEnvironmentTable, newCallContext) == LayoutDetail::Slot(3), "environment slot 3");
-static_assert(offsetof(HostEnvironmentTable, classInterface) == LayoutDetail::Slot(4), "environment slot 4");
-static_assert(offsetof(HostEnvironmentTable, addScriptFunction) == LayoutDetail::Slot(6), "environment slot 6");
-static_assert(offsetof(HostEnvironmentTable, removeScriptFunction) == LayoutDetail::Slot(7), "environment slot 7");
-static_assert(offsetof(HostEnvironmentTable, findScriptFunction) == LayoutDetail::Slot(8), "environment slot 8");
+static_assert(offsetof(HostEnvironmentTable, addReference) == LayoutDetail::Slot(0),
+              "environment slot 0");
+static_assert(offsetof(HostEnvironmentTable, release) == LayoutDetail::Slot(1),
+              "environment slot 1");
+static_assert(offsetof(HostEnvironmentTable, version) == LayoutDetail::Slot(2),
+              "environment slot 2");
+static_assert(offsetof(HostEnvironmentTable, newCallContext) == LayoutDetail::Slot(3),
+              "environment slot 3");
+static_assert(offsetof(HostEnvironmentTable, classInterface) == LayoutDetail::Slot(4),
+              "environment slot 4");
+static_assert(offsetof(HostEnvironmentTable, addScriptFunction) == LayoutDetail::Slot(6),
+              "environment slot 6");
+static_assert(offsetof(HostEnvironmentTable, removeScriptFunction) == LayoutDetail::Slot(7),
+              "environment slot 7");
+static_assert(offsetof(HostEnvironmentTable, findScriptFunction) == LayoutDetail::Slot(8),
+              "environment slot 8");
 
-static_assert(sizeof(HostCallContextTable) == LayoutDetail::Slot(14), "call context: fourteen slots");
-static_assert(offsetof(HostCallContextTable, release) == LayoutDetail::Slot(1), "call context slot 1");
-static_assert(offsetof(HostCallContextTable, clearError) == LayoutDetail::Slot(4), "call context slot 4");
-static_assert(offsetof(HostCallContextTable, newThrowable) == LayoutDetail::Slot(5), "call context slot 5");
-static_assert(offsetof(HostCallContextTable, throwableMessage) == LayoutDetail::Slot(6), "call context slot 6");
-static_assert(offsetof(HostCallContextTable, pendingThrowable) == LayoutDetail::Slot(7), "call context slot 7");
-static_assert(offsetof(HostCallContextTable, raise) == LayoutDetail::Slot(8), "call context slot 8");
-static_assert(offsetof(HostCallContextTable, newString) == LayoutDetail::Slot(9), "call context slot 9");
-static_assert(offsetof(HostCallContextTable, lockString) == LayoutDetail::Slot(10), "call context slot 10");
-static_assert(offsetof(HostCallContextTable, unlockString) == LayoutDetail::Slot(11), "call context slot 11");
-static_assert(offsetof(HostCallContextTable, call) == LayoutDetail::Slot(12), "call context slot 12");
+static_assert(sizeof(HostCallContextTable) == LayoutDetail::Slot(14),
+              "call context: fourteen slots");
+static_assert(offsetof(HostCallContextTable, release) == LayoutDetail::Slot(1),
+              "call context slot 1");
+static_assert(offsetof(HostCallContextTable, clearError) == LayoutDetail::Slot(4),
+              "call context slot 4");
+static_assert(offsetof(HostCallContextTable, newThrowable) == LayoutDetail::Slot(5),
+              "call context slot 5");
+static_assert(offsetof(HostCallContextTable, throwableMessage) == LayoutDetail::Slot(6),
+              "call context slot 6");
+static_assert(offsetof(HostCallContextTable, pendingThrowable) == LayoutDetail::Slot(7),
+              "call context slot 7");
+static_assert(offsetof(HostCallContextTable, raise) == LayoutDetail::Slot(8),
+              "call context slot 8");
+static_assert(offsetof(HostCallContextTable, newString) == LayoutDetail::Slot(9),
+              "call context slot 9");
+static_assert(offsetof(HostCallContextTable, lockString) == LayoutDetail::Slot(10),
+              "call context slot 10");
+static_assert(offsetof(HostCallContextTable, unlockString) == LayoutDetail::Slot(11),
+              "call context slot 11");
+static_assert(offsetof(HostCallContextTable, call) == LayoutDetail::Slot(12),
+              "call context slot 12");
 
-static_assert(sizeof(HostClassInterfaceTable) == LayoutDetail::Slot(9), "class interface: nine slots");
-static_assert(offsetof(HostClassInterfaceTable, release) == LayoutDetail::Slot(1), "class interface slot 1");
+static_assert(sizeof(HostClassInterfaceTable) == LayoutDetail::Slot(9),
+              "class interface: nine slots");
+static_assert(offsetof(HostClassInterfaceTable, release) == LayoutDetail::Slot(1),
+              "class interface slot 1");
 static_assert(offsetof(HostClassInterfaceTable, addObjectReference) == LayoutDetail::Slot(6),
               "class interface slot 6");
 static_assert(offsetof(HostClassInterfaceTable, releaseObjectReference) == LayoutDetail::Slot(7),
@@ -111,13 +138,16 @@ static_assert(alignof(ScriptArgRecord) <= 16, "argument records need no more tha
 
 // ---- Error record: code, then the datum -----------------------------------------------------
 static_assert(offsetof(HostErrorRecord, code) == 0, "error record: code first");
-static_assert(offsetof(HostErrorRecord, datum) == LayoutDetail::kWord, "error record: datum one word in");
+static_assert(offsetof(HostErrorRecord, datum) == LayoutDetail::kWord,
+              "error record: datum one word in");
 static_assert(sizeof(HostErrorRecord::code) == 4, "error codes are 32 bits");
 
 // ---- Callback record: version, user datum, five functions ------------------------------------
 static_assert(offsetof(HostCallbackRecord, version) == 0, "callback record: version first");
-static_assert(offsetof(HostCallbackRecord, userData) == LayoutDetail::Slot(1), "callback record: user datum");
-static_assert(offsetof(HostCallbackRecord, functions) == LayoutDetail::Slot(2), "callback record: functions");
+static_assert(offsetof(HostCallbackRecord, userData) == LayoutDetail::Slot(1),
+              "callback record: user datum");
+static_assert(offsetof(HostCallbackRecord, functions) == LayoutDetail::Slot(2),
+              "callback record: functions");
 static_assert(sizeof(HostCallbackRecord) == LayoutDetail::Slot(7), "callback record: seven words");
 
 // ---- Tool block: the host's tool identifier, then the tool's callback record ----------------
@@ -136,7 +166,8 @@ static_assert(offsetof(PlugIn::MenuEntryBuffer, fMenuName) == 0 &&
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fSubMenuName) == 64 &&
                   sizeof(PlugIn::MenuEntryBuffer::fSubMenuName) == 64,
               "sub-menu name: bytes 64 to 127");
-static_assert(offsetof(PlugIn::MenuEntryBuffer, fKind) == 128 && sizeof(PlugIn::MenuEntryBuffer::fKind) == 1,
+static_assert(offsetof(PlugIn::MenuEntryBuffer, fKind) == 128 &&
+                  sizeof(PlugIn::MenuEntryBuffer::fKind) == 1,
               "kind: byte 128");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fItemName) == 129 &&
                   sizeof(PlugIn::MenuEntryBuffer::fItemName) == 64,
@@ -146,39 +177,53 @@ static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag2) == 194, "flag 2: byte 19
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag3) == 195, "flag 3: byte 195");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag4) == 196, "flag 4: byte 196");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag5) == 197, "flag 5: byte 197");
-static_assert(offsetof(PlugIn::MenuEntryBuffer, fValue) == 200 && sizeof(PlugIn::MenuEntryBuffer::fValue) == 4,
+static_assert(offsetof(PlugIn::MenuEntryBuffer, fValue) == 200 &&
+                  sizeof(PlugIn::MenuEntryBuffer::fValue) == 4,
               "value: bytes 200 to 203");
 
 // ---- Callbacks table: nine plain function pointers in their fixed order -----------------------
-static_assert(sizeof(PlugIn::PlugInCallbacks) == LayoutDetail::Slot(9), "callbacks table: nine entries");
-static_assert(offsetof(PlugIn::PlugInCallbacks, result) == LayoutDetail::Slot(0), "callbacks entry 0");
-static_assert(offsetof(PlugIn::PlugInCallbacks, show_alert) == LayoutDetail::Slot(1), "callbacks entry 1");
-static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_menu) == LayoutDetail::Slot(2), "callbacks entry 2");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_menu) == LayoutDetail::Slot(3), "callbacks entry 3");
-static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_tool) == LayoutDetail::Slot(4), "callbacks entry 4");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_tool) == LayoutDetail::Slot(5), "callbacks entry 5");
-static_assert(offsetof(PlugIn::PlugInCallbacks, lock_image_data) == LayoutDetail::Slot(6), "callbacks entry 6");
-static_assert(offsetof(PlugIn::PlugInCallbacks, get_locked_image_data) == LayoutDetail::Slot(7), "callbacks entry 7");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unlock_image_data) == LayoutDetail::Slot(8), "callbacks entry 8");
+static_assert(sizeof(PlugIn::PlugInCallbacks) == LayoutDetail::Slot(9),
+              "callbacks table: nine entries");
+static_assert(offsetof(PlugIn::PlugInCallbacks, result) == LayoutDetail::Slot(0),
+              "callbacks entry 0");
+static_assert(offsetof(PlugIn::PlugInCallbacks, show_alert) == LayoutDetail::Slot(1),
+              "callbacks entry 1");
+static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_menu) == LayoutDetail::Slot(2),
+              "callbacks entry 2");
+static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_menu) == LayoutDetail::Slot(3),
+              "callbacks entry 3");
+static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_tool) == LayoutDetail::Slot(4),
+              "callbacks entry 4");
+static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_tool) == LayoutDetail::Slot(5),
+              "callbacks entry 5");
+static_assert(offsetof(PlugIn::PlugInCallbacks, lock_image_data) == LayoutDetail::Slot(6),
+              "callbacks entry 6");
+static_assert(offsetof(PlugIn::PlugInCallbacks, get_locked_image_data) == LayoutDetail::Slot(7),
+              "callbacks entry 7");
+static_assert(offsetof(PlugIn::PlugInCallbacks, unlock_image_data) == LayoutDetail::Slot(8),
+              "callbacks entry 8");
 
 // ---- Data view: pointer, count, type, then five interleaved size/stride pairs ----------------
 static_assert(std::is_standard_layout<DataView>::value, "the data view is a plain record");
 static_assert(offsetof(DataView, fData) == 0, "view: data pointer first");
 static_assert(offsetof(DataView, fDimensionCount) == LayoutDetail::kWord, "view: dimension count");
 static_assert(offsetof(DataView, fDataType) == LayoutDetail::kWord + 4, "view: data type");
-static_assert(offsetof(DataView, fDimensions) == LayoutDetail::kWord + 8, "view: size/stride pairs");
-static_assert(offsetof(DataViewDimension, fSize) == 0 && offsetof(DataViewDimension, fStride) == 4 &&
-                  sizeof(DataViewDimension) == 8,
+static_assert(offsetof(DataView, fDimensions) == LayoutDetail::kWord + 8,
+              "view: size/stride pairs");
+static_assert(offsetof(DataViewDimension, fSize) == 0 &&
+                  offsetof(DataViewDimension, fStride) == 4 && sizeof(DataViewDimension) == 8,
               "view: size, then stride, 32 bits each");
 static_assert(sizeof(DataView::fDimensions) == 5 * 8, "view: five pairs");
 
 // ---- Lock token record: the host's token in the second word ----------------------------------
-static_assert(offsetof(ImageLockToken, fReserved) == 0 && offsetof(ImageLockToken, fToken) == LayoutDetail::kWord,
+static_assert(offsetof(ImageLockToken, fReserved) == 0 &&
+                  offsetof(ImageLockToken, fToken) == LayoutDetail::kWord,
               "lock record: token in the second word");
 
 // ---- Rectangle: top, left, bottom, right -----------------------------------------------------
-static_assert(offsetof(SubArea, top) == 0 && offsetof(SubArea, left) == 4 && offsetof(SubArea, bottom) == 8 &&
-                  offsetof(SubArea, right) == 12 && sizeof(SubArea) == 16,
+static_assert(offsetof(SubArea, top) == 0 && offsetof(SubArea, left) == 4 &&
+                  offsetof(SubArea, bottom) == 8 && offsetof(SubArea, right) == 12 &&
+                  sizeof(SubArea) == 16,
               "sub-area: top, left, bottom, right");
 
 // ---- The exact numbers at the host's width ---------------------------------------------------
@@ -186,13 +231,16 @@ static_assert(offsetof(SubArea, top) == 0 && offsetof(SubArea, left) == 4 && off
 static_assert(sizeof(HostErrorRecord) == 8 && offsetof(HostErrorRecord, datum) == 4,
               "32-bit error record: 8 bytes, datum at offset 4");
 static_assert(sizeof(HostCallbackRecord) == 28, "32-bit callback record: 28 bytes");
-static_assert(sizeof(PlugIn::PlugInToolBlock) == 32 && offsetof(PlugIn::PlugInToolBlock, fRecord) == 4,
+static_assert(sizeof(PlugIn::PlugInToolBlock) == 32 &&
+                  offsetof(PlugIn::PlugInToolBlock, fRecord) == 4,
               "32-bit tool block: 32 bytes, record at offset 4");
 static_assert(sizeof(HostEnvironmentTable) == 40 && sizeof(HostCallContextTable) == 56 &&
                   sizeof(HostClassInterfaceTable) == 36,
               "32-bit interface tables: 4 bytes a slot");
-static_assert(sizeof(DataView) == 52 && offsetof(DataView, fDimensions) == 12, "32-bit data view: 52 bytes");
-static_assert(sizeof(ImageLockToken) == 8 && offsetof(ImageLockToken, fToken) == 4, "32-bit lock record: 8 bytes");
+static_assert(sizeof(DataView) == 52 && offsetof(DataView, fDimensions) == 12,
+              "32-bit data view: 52 bytes");
+static_assert(sizeof(ImageLockToken) == 8 && offsetof(ImageLockToken, fToken) == 4,
+              "32-bit lock record: 8 bytes");
 #endif
 
 // The lock's fields follow its view in a fixed order; the check is a friend of the lock.
@@ -218,13 +266,14 @@ struct LayoutCheck {
     static_assert(sizeof(ImageDataLock::fLockFlags) == 4, "lock: flags are 32 bits");
     static_assert(kLockData == LayoutDetail::RoundUp(kLockFlags + 4, alignof(ImageLockToken)),
                   "lock: the host's lock record behind the flags");
-    static_assert(kLocked == kLockData + sizeof(ImageLockToken), "lock: locked flag behind the record");
+    static_assert(kLocked == kLockData + sizeof(ImageLockToken),
+                  "lock: locked flag behind the record");
     static_assert(kChanged == kLocked + 1, "lock: changed flag right behind the locked flag");
     static_assert(sizeof(ImageDataLock::fLocked) == 1 && sizeof(ImageDataLock::fChanged) == 1,
                   "lock: one-byte booleans");
 #if UINTPTR_MAX == 0xFFFFFFFFu
-    static_assert(kImage == 52 && kLockFlags == 56 && kLockData == 60 && kLocked == 68 && kChanged == 69 &&
-                      sizeof(ImageDataLock) == 72,
+    static_assert(kImage == 52 && kLockFlags == 56 && kLockData == 60 && kLocked == 68 &&
+                      kChanged == 69 && sizeof(ImageDataLock) == 72,
                   "32-bit lock: image 52, flags 56, record 60, locked 68, changed 69, 72 bytes");
 #endif
 };

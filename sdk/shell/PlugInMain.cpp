@@ -72,8 +72,8 @@ PlugIn::PlugInMain* PlugIn::GetPlugInMain() {
 void PlugIn::ReportToHost(HostCallContext* context, const std::exception* e) noexcept {
     Handle throwable = 0;
     try {
-        throwable = e ? ExceptionToHostError(*e)
-                      : context->table->newThrowable(context, kErrorText, 0);
+        throwable =
+            e ? ExceptionToHostError(*e) : context->table->newThrowable(context, kErrorText, 0);
     } catch (...) {
         // Converting failed as well (the host ran out of memory, say): report the plain error.
         throwable = context->table->newThrowable(context, kErrorText, 0);

@@ -5,7 +5,8 @@
 // exported entries forward to it. Its Startup hook registers the module's script functions:
 //
 //     class MyPlugIn : public Vorna::PlugIn::PlugInMain {
-//         void Startup() override { AddFunction("RealImagePtr Invert(ImageRef *)", (void*)&Invert); }
+//         void Startup() override { AddFunction("RealImagePtr Invert(ImageRef *)", (void*)&Invert);
+//         }
 //     };
 //     static MyPlugIn sPlugIn;
 //
@@ -25,7 +26,7 @@ namespace Vorna {
 // Counted user of the module's library data: the out-of-memory handler and the plug-in error
 // manager are installed while any user lives.
 class LibraryDataUser {
-public:
+  public:
     LibraryDataUser();
     ~LibraryDataUser();
     LibraryDataUser(const LibraryDataUser&) = delete;
@@ -39,7 +40,7 @@ namespace Win32 {
 
 // The module's linkage to the host.
 class PlugInMain {
-public:
+  public:
     PlugInMain();
     ~PlugInMain();
     PlugInMain(const PlugInMain&) = delete;
@@ -59,7 +60,7 @@ public:
     static void* GetModuleInstance();
     static void SetModuleInstance(void* instance);
 
-private:
+  private:
     EnvironmentUser fEnvironmentUser;
     // Keeps the Function kind's class interface while the registration list may release.
     ClassUser<ObjectKind::Function> fFunctionClassUser;
@@ -72,7 +73,7 @@ private:
 namespace PlugIn {
 
 class PlugInMain : public Win32::PlugInMain {
-public:
+  public:
     PlugInMain();
     virtual ~PlugInMain();
 

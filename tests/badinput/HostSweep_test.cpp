@@ -9,8 +9,6 @@
 // (the host decides what to do with it), unwritten.
 #include <gtest/gtest.h>
 
-#include "LoadedModule.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -26,6 +24,7 @@
 #include "BadInputReference.h"
 #include "BadInputTally.h"
 #include "Host.h"
+#include "LoadedModule.h"
 #include "Module.h"
 
 namespace {

@@ -6,8 +6,6 @@
 // Every run must end with a result (status 0, the image written and right) or with a clear error:
 // status 1 or 2, "error: " lines only, and never a report of something the module left behind.
 #include <gtest/gtest.h>
-
-#include "ToolsTestSupport.h"
 #include <png.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -28,6 +26,7 @@
 #include "ImageIO.h"
 #include "RawTiff.h"
 #include "Runner.h"
+#include "ToolsTestSupport.h"
 
 namespace {
 
@@ -152,8 +151,7 @@ Tools::Raster RandomRaster(ElementType type, std::uint32_t w, std::uint32_t h, u
             return Tools::makeRaster(type, w, h, RandomValues<std::uint8_t>(n, seed));
         case ElementType::UInt16:
             return Tools::makeRaster(type, w, h, RandomValues<std::uint16_t>(n, seed));
-        default:
-            return Tools::makeRaster(type, w, h, RandomValues<std::uint32_t>(n, seed));
+        default: return Tools::makeRaster(type, w, h, RandomValues<std::uint32_t>(n, seed));
     }
 }
 

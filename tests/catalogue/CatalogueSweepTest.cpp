@@ -83,8 +83,7 @@ class Sweep : public GenericHostTest, public Driver::ProbeHost {
             EXPECT_EQ(got.record, want.bytes) << "record bytes";
         }
         switch (want.passing) {
-            case Driver::Passing::Value:
-                break;
+            case Driver::Passing::Value: break;
             case Driver::Passing::Text:
                 EXPECT_EQ(got.text, static_cast<const char*>(want.target));
                 break;
@@ -127,9 +126,7 @@ class Sweep : public GenericHostTest, public Driver::ProbeHost {
                 fMade.push_back(now);
                 break;
             }
-            case Driver::Passing::ImageHandle:
-                EXPECT_TRUE(got.validObject);
-                break;
+            case Driver::Passing::ImageHandle: EXPECT_TRUE(got.validObject); break;
         }
     }
 

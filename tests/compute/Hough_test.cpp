@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "compute/HoughDetail.h"
@@ -59,24 +59,15 @@ std::uint32_t Bits(float x) {
 float Pixel(Random& random, double specials) {
     if (random.Unit() >= specials) return static_cast<float>(random.Unit() * 200.0 - 100.0);
     switch (random.Below(9)) {
-        case 0:
-            return -0.0f;
-        case 1:
-            return std::numeric_limits<float>::infinity();
-        case 2:
-            return -std::numeric_limits<float>::infinity();
-        case 3:
-            return FromBits(1 + random.Below(0x7FFFFF));  // +subnormal
-        case 4:
-            return FromBits(0x80000000u | (1 + random.Below(0x7FFFFF)));  // -subnormal
-        case 5:
-            return 3e38f;  // a few of these in one bin overflow to infinity
-        case 6:
-            return -3e38f;
-        case 7:
-            return FromBits(0x7FC00000u | random.Below(0x400000));  // NaN with a payload
-        default:
-            return static_cast<float>(random.Below(7)) - 3.0f;  // small integers, +0.0 too
+        case 0: return -0.0f;
+        case 1: return std::numeric_limits<float>::infinity();
+        case 2: return -std::numeric_limits<float>::infinity();
+        case 3: return FromBits(1 + random.Below(0x7FFFFF));                  // +subnormal
+        case 4: return FromBits(0x80000000u | (1 + random.Below(0x7FFFFF)));  // -subnormal
+        case 5: return 3e38f;  // a few of these in one bin overflow to infinity
+        case 6: return -3e38f;
+        case 7: return FromBits(0x7FC00000u | random.Below(0x400000));  // NaN with a payload
+        default: return static_cast<float>(random.Below(7)) - 3.0f;     // small integers, +0.0 too
     }
 }
 
@@ -127,14 +118,10 @@ std::vector<float> Fast(const std::vector<float>& image, std::uint32_t n, HoughK
 
 std::string KernelName(HoughKernel kernel) {
     switch (kernel) {
-        case HoughKernel::Auto:
-            return "auto";
-        case HoughKernel::Baseline:
-            return "baseline";
-        case HoughKernel::Wide:
-            return "wide";
-        case HoughKernel::RangeCheckFallback:
-            return "range-check fallback";
+        case HoughKernel::Auto: return "auto";
+        case HoughKernel::Baseline: return "baseline";
+        case HoughKernel::Wide: return "wide";
+        case HoughKernel::RangeCheckFallback: return "range-check fallback";
     }
     return "?";
 }

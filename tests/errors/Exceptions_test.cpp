@@ -52,7 +52,8 @@ TEST_F(ErrorsTest, ModuleExceptionsTextFollowsTheCurrentManager) {
     {
         PlainManager plain;
         EXPECT_EQ(std::string(254, 'm'), e.what());
-        EXPECT_STREQ("An error (28810,14) has occurred.", vorna_exception(kErrorOutOfMemory, 14).what());
+        EXPECT_STREQ("An error (28810,14) has occurred.",
+                     vorna_exception(kErrorOutOfMemory, 14).what());
     }
     EXPECT_STREQ("Out of range.", vorna_exception(kErrorText, Text("Out of range.")).what());
 }

@@ -12,7 +12,7 @@ namespace {
 const char* const kTwice = "long Twice( long )";
 
 class Calls : public ::testing::Test {
-protected:
+  protected:
     Calls() {
         host.define(kTwice, [this](NativeCall& c) {
             ++handlerRuns;
@@ -166,7 +166,8 @@ TEST_F(Calls, AccessorsRejectReadsWiderThanTheRecord) {
 TEST_F(Calls, BuiltInFunctionCanBeWrappedAndRestored) {
     const char* valid = "Boolean ImageIsValid( ImageRef )";
     NativeHandler original = host.handlerOf(valid);
-    EXPECT_EQ(host.minVersionOf("void *ImageLockData( Image *im, uint32 lock_flags )"), 0x03040400u);
+    EXPECT_EQ(host.minVersionOf("void *ImageLockData( Image *im, uint32 lock_flags )"),
+              0x03040400u);
     host.define(valid, [](NativeCall& c) { c.setResultBoolean(true); });
     Records r(2);
     EXPECT_EQ(module.call(valid, r), 0);
@@ -196,7 +197,8 @@ class Errors : public Calls {};
 TEST_F(Errors, ThrowableTextsFollowTheCode) {
     Vorna::HostCallContext* ctx = module.context();
     const char* text = "Too many dimensions.";
-    Vorna::Handle copied = ctx->table->newThrowable(ctx, kErrorTextCopied, reinterpret_cast<Vorna::ErrorDatum>(text));
+    Vorna::Handle copied =
+        ctx->table->newThrowable(ctx, kErrorTextCopied, reinterpret_cast<Vorna::ErrorDatum>(text));
     Vorna::Handle unspecified = ctx->table->newThrowable(ctx, kErrorText, 0);
     Vorna::Handle memory = ctx->table->newThrowable(ctx, kErrorOutOfMemory, 14);
     EXPECT_EQ(host.throwableMessage(copied), "Too many dimensions.");
@@ -215,7 +217,8 @@ TEST_F(Errors, ThrowableTextsFollowTheCode) {
 TEST_F(Errors, RaisedErrorsAreRecordedInOrderWithoutKeepingCounts) {
     Vorna::HostCallContext* ctx = module.context();
     const char* text = "first";
-    Vorna::Handle t = ctx->table->newThrowable(ctx, kErrorText, reinterpret_cast<Vorna::ErrorDatum>(text));
+    Vorna::Handle t =
+        ctx->table->newThrowable(ctx, kErrorText, reinterpret_cast<Vorna::ErrorDatum>(text));
     ctx->table->raise(ctx, t);
     module.drop(ObjectKind::Throwable, t);
     ctx->table->raise(ctx, 0);
@@ -244,7 +247,7 @@ TEST_F(Errors, PendingErrorIsCountedAndGoesWithItsContext) {
 }
 
 class Registrations : public Calls {
-protected:
+  protected:
     static Vorna::Handle entryA(Vorna::Handle* h) { return *h; }
     static Vorna::Handle entryB(Vorna::Handle* h, float, float) { return *h; }
     Vorna::Handle add(const char* signature, void* entry) {
@@ -258,8 +261,10 @@ protected:
 };
 
 TEST_F(Registrations, AreKeptInOrderAndWithdrawnInOrder) {
-    Vorna::Handle shift = add("RealImagePtr shiftImage(ImageRef *,float,float)", reinterpret_cast<void*>(&entryB));
-    Vorna::Handle hough = add("RealImagePtr HoughTransform(ImageRef *)", reinterpret_cast<void*>(&entryA));
+    Vorna::Handle shift =
+        add("RealImagePtr shiftImage(ImageRef *,float,float)", reinterpret_cast<void*>(&entryB));
+    Vorna::Handle hough =
+        add("RealImagePtr HoughTransform(ImageRef *)", reinterpret_cast<void*>(&entryA));
     ASSERT_EQ(host.registrations().size(), 2u);
     EXPECT_EQ(host.registrations()[0].name, "shiftImage");
     EXPECT_EQ(host.registrations()[1].name, "HoughTransform");
@@ -280,7 +285,8 @@ TEST_F(Registrations, AreKeptInOrderAndWithdrawnInOrder) {
 }
 
 TEST_F(Registrations, RegistrationStaysAliveWhileRegisteredEvenWithoutModuleCount) {
-    Vorna::Handle f = add("RealImagePtr HoughTransform(ImageRef *)", reinterpret_cast<void*>(&entryA));
+    Vorna::Handle f =
+        add("RealImagePtr HoughTransform(ImageRef *)", reinterpret_cast<void*>(&entryA));
     module.drop(ObjectKind::Function, f);
     EXPECT_TRUE(host.isAlive(f));
     EXPECT_TRUE(host.leakReport(base).clean());

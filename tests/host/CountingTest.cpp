@@ -85,7 +85,7 @@ TEST(InterfaceCounting, CallContextsAreFreshCountedAndCanBeRefused) {
 }
 
 class ObjectCounting : public ::testing::Test {
-protected:
+  protected:
     Host host;
     ModuleSide module{host};
     LeakSnapshot base = host.snapshot();  // the module side's own call context stays open
@@ -198,8 +198,6 @@ TEST_F(ObjectCounting, SnapshotReportsOnlyWhatIsNew) {
     host.drop(fresh);
 }
 
-TEST(LeakReportText, CleanReportSaysSo) {
-    EXPECT_EQ(LeakReport{}.toString(), "no leaks");
-}
+TEST(LeakReportText, CleanReportSaysSo) { EXPECT_EQ(LeakReport{}.toString(), "no leaks"); }
 
 }  // namespace

@@ -13,7 +13,7 @@ using Vorna::Handle;
 
 // An argument-record array with typed access by record index.
 class Records {
-public:
+  public:
     explicit Records(std::size_t n) : fRecords(n) {
         if (n) std::memset(fRecords.data(), 0, n * sizeof(Vorna::ScriptArgRecord));
     }
@@ -31,13 +31,13 @@ public:
     Vorna::ScriptArgRecord* data() { return fRecords.empty() ? nullptr : fRecords.data(); }
     std::int32_t count() const { return static_cast<std::int32_t>(fRecords.size()); }
 
-private:
+  private:
     std::vector<Vorna::ScriptArgRecord> fRecords;
 };
 
 // The module's side: one call context, resolution and calls by signature, counted releases.
 class ModuleSide {
-public:
+  public:
     explicit ModuleSide(StandIn::Host& host) : fHost(host), fEnv(host.environment()) {
         fContext = fEnv->table->newCallContext(fEnv);
     }
@@ -47,7 +47,9 @@ public:
     Vorna::HostEnvironment* env() { return fEnv; }
     Vorna::HostCallContext* context() { return fContext; }
 
-    Handle resolve(const std::string& signature) { return fEnv->table->findScriptFunction(fEnv, 0, signature.c_str()); }
+    Handle resolve(const std::string& signature) {
+        return fEnv->table->findScriptFunction(fEnv, 0, signature.c_str());
+    }
     std::int32_t call(Handle function, Records& records) {
         return fContext->table->call(fContext, function, records.count(), records.data());
     }
@@ -66,12 +68,15 @@ public:
         drop(StandIn::ObjectKind::Throwable, t);
         return text;
     }
-    void add(StandIn::ObjectKind kind, Handle h) { withClass(kind, [h](Vorna::HostClassInterface* c) { c->table->addObjectReference(c, h); }); }
+    void add(StandIn::ObjectKind kind, Handle h) {
+        withClass(kind, [h](Vorna::HostClassInterface* c) { c->table->addObjectReference(c, h); });
+    }
     void drop(StandIn::ObjectKind kind, Handle h) {
-        withClass(kind, [h](Vorna::HostClassInterface* c) { c->table->releaseObjectReference(c, h); });
+        withClass(kind,
+                  [h](Vorna::HostClassInterface* c) { c->table->releaseObjectReference(c, h); });
     }
 
-private:
+  private:
     template <typename Fn>
     void withClass(StandIn::ObjectKind kind, Fn fn) {
         Vorna::HostClassInterface* c = fEnv->table->classInterface(fEnv, 0, StandIn::typeKey(kind));

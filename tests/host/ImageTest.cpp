@@ -11,12 +11,14 @@ namespace {
 
 const char* const kLock = "void *ImageLockData( Image *im, uint32 lock_flags )";
 const char* const kGetLocked =
-    "void *ImageGetLockedData( Image *im, void *locked_data, uint32 des_num_dim, uint32 *act_num_dim, "
+    "void *ImageGetLockedData( Image *im, void *locked_data, uint32 des_num_dim, uint32 "
+    "*act_num_dim, "
     "uint32 *data_type, uint32 *pack_style, long *dimension_info... )";
-const char* const kUnlock = "void ImageUnlockData( Image *im, void *locked_data, uint32 unlock_flags )";
+const char* const kUnlock =
+    "void ImageUnlockData( Image *im, void *locked_data, uint32 unlock_flags )";
 
 class Images : public ::testing::Test {
-protected:
+  protected:
     // Calls a "T f( ImageRef )" query and answers record 0.
     template <typename T>
     T query(const char* signature, Vorna::Handle image, std::int32_t* status = nullptr) {
@@ -26,9 +28,12 @@ protected:
         if (status) *status = s;
         return r.get<T>(0);
     }
-    bool boolean(const char* signature, Vorna::Handle image) { return query<unsigned char>(signature, image) != 0; }
+    bool boolean(const char* signature, Vorna::Handle image) {
+        return query<unsigned char>(signature, image) != 0;
+    }
 
-    Vorna::Handle makeImage(ElementType type, std::vector<std::uint32_t> sizes, const char* name = "img") {
+    Vorna::Handle makeImage(ElementType type, std::vector<std::uint32_t> sizes,
+                            const char* name = "img") {
         return host.createImage(ImageSpec{type, std::move(sizes), name});
     }
 
@@ -51,7 +56,9 @@ protected:
         for (std::int32_t& v : out.sizeStride) v = -7;
         Records r(17);
         r.set<std::uintptr_t>(1, image).set<void*>(2, token).set<std::uint32_t>(3, desired);
-        r.set<std::uint32_t*>(4, &out.actual).set<std::uint32_t*>(5, &out.type).set<std::uint32_t*>(6, &out.pack);
+        r.set<std::uint32_t*>(4, &out.actual)
+            .set<std::uint32_t*>(5, &out.type)
+            .set<std::uint32_t*>(6, &out.pack);
         for (int i = 0; i < 10; ++i) r.set<std::int32_t*>(7 + i, &out.sizeStride[i]);
         out.status = module.call(kGetLocked, r);
         out.data = r.get<void*>(0);
@@ -77,10 +84,13 @@ TEST_F(Images, CreatedFromBytesAndReadBack) {
     EXPECT_EQ(info.sizes, (std::vector<std::uint32_t>{3, 2}));
     EXPECT_EQ(info.element<float>(2), 3.25f);
     EXPECT_EQ(host.imagePixels<float>(h), pixels);
-    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {3, 3}, "x"}, pixels), std::invalid_argument);
+    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {3, 3}, "x"}, pixels),
+                 std::invalid_argument);
     EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {}, "x"}), std::invalid_argument);
-    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {1, 1, 1, 1, 1, 1}, "x"}), std::invalid_argument);
-    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {4, 0}, "x"}), std::invalid_argument);
+    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {1, 1, 1, 1, 1, 1}, "x"}),
+                 std::invalid_argument);
+    EXPECT_THROW(host.createImage(ImageSpec{ElementType::Float32, {4, 0}, "x"}),
+                 std::invalid_argument);
     host.drop(h);
 }
 
@@ -90,7 +100,8 @@ TEST_F(Images, QueriesDescribeTheImage) {
     EXPECT_FALSE(boolean("Boolean ImageIsValid( ImageRef )", 0));
     EXPECT_EQ(query<std::uint32_t>("uint32 ImageGetNumDimensions( ImageRef )", h), 3u);
     EXPECT_EQ(query<std::uint32_t>("uint32 ImageGetDataElementByteSize( ImageRef )", h), 2u);
-    EXPECT_EQ(query<std::uint32_t>("uint32 ImageGetDataType( ImageRef )", h), static_cast<std::uint32_t>(ElementType::Int16));
+    EXPECT_EQ(query<std::uint32_t>("uint32 ImageGetDataType( ImageRef )", h),
+              static_cast<std::uint32_t>(ElementType::Int16));
     EXPECT_EQ(query<std::int32_t>("long GetDepth( ImageRef )", h), 2);
     EXPECT_TRUE(boolean("Boolean ImageIsDataTypeSignedInteger( ImageRef )", h));
     EXPECT_FALSE(boolean("Boolean ImageIsDataTypeFloat( ImageRef )", h));
@@ -170,12 +181,17 @@ TEST_F(Images, CreateInteger2DImageChoosesTheIntegerType) {
         bool isSigned;
         ElementType type;
     };
-    for (Case c : {Case{1, false, ElementType::UInt8}, Case{2, true, ElementType::Int16}, Case{4, false, ElementType::UInt32}}) {
+    for (Case c : {Case{1, false, ElementType::UInt8}, Case{2, true, ElementType::Int16},
+                   Case{4, false, ElementType::UInt32}}) {
         Records r(6);
         const char* name = "gray";
-        r.set<const char*>(1, name).set<std::int32_t>(2, c.bytes).set<unsigned char>(3, c.isSigned ? 1 : 0);
+        r.set<const char*>(1, name)
+            .set<std::int32_t>(2, c.bytes)
+            .set<unsigned char>(3, c.isSigned ? 1 : 0);
         r.set<std::int32_t>(4, 2).set<std::int32_t>(5, 2);
-        ASSERT_EQ(module.call("RealImagePtr CreateInteger2DImage( string, long, Boolean, long, long )", r), 0);
+        ASSERT_EQ(module.call(
+                      "RealImagePtr CreateInteger2DImage( string, long, Boolean, long, long )", r),
+                  0);
         Vorna::Handle h = r.get<Vorna::Handle>(0);
         EXPECT_EQ(host.image(h).type, c.type);
         module.drop(ObjectKind::Image, h);

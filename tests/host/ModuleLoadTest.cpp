@@ -51,7 +51,8 @@ TEST(ModuleLoading, MissingExportsAreAllNamed) {
         FAIL() << "loading should fail";
     } catch (const ModuleLoadError& e) {
         std::string what = e.what();
-        for (const char* name : {"QZPlugIn_Link_2", "PlugInRun", "PlugInShutdown", "PlugInCleanup"}) {
+        for (const char* name :
+             {"QZPlugIn_Link_2", "PlugInRun", "PlugInShutdown", "PlugInCleanup"}) {
             EXPECT_NE(what.find(name), std::string::npos) << what;
         }
         EXPECT_EQ(what.find("PlugInStartup"), std::string::npos) << what;
@@ -79,7 +80,8 @@ void cleanup() { calls.push_back("cleanup"); }
 
 TEST(ModuleLoading, LinkedInModuleIsDrivenThroughTheGivenExports) {
     Host host;
-    ModuleExports x{linked::getVersion, linked::link, linked::startup, linked::run, linked::shutdown, linked::cleanup};
+    ModuleExports x{linked::getVersion, linked::link,     linked::startup,
+                    linked::run,        linked::shutdown, linked::cleanup};
     Module module = Module::linkedIn(x);
     EXPECT_FALSE(module.isLibrary());
     module.link(host);
@@ -88,7 +90,8 @@ TEST(ModuleLoading, LinkedInModuleIsDrivenThroughTheGivenExports) {
     module.cleanup();
     module.shutdown();
     EXPECT_EQ(linked::environment, host.environment());
-    EXPECT_EQ(linked::calls, (std::vector<std::string>{"link", "startup", "run", "cleanup", "shutdown"}));
+    EXPECT_EQ(linked::calls,
+              (std::vector<std::string>{"link", "startup", "run", "cleanup", "shutdown"}));
     EXPECT_TRUE(module.unload());
 
     x.cleanup = nullptr;

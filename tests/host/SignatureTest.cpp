@@ -37,9 +37,11 @@ TEST(SignatureParse, EmptyParameterListNeedsTwoSpaces) {
 
 TEST(SignatureParse, WidthsFollowTheScriptTypes) {
     Signature s = parseSignature(
-        "void F( Boolean, char, short, uint16, long, float, double, complex, RGB, string, stringbuffer, void *, "
+        "void F( Boolean, char, short, uint16, long, float, double, complex, RGB, string, "
+        "stringbuffer, void *, "
         "PFFileReference, long *, Boolean *, ImageRef *, qz_string )");
-    EXPECT_EQ(widths(s), (std::vector<std::size_t>{1, 1, 2, 2, 4, 4, 8, 16, 4, kPtr, kPtr, kPtr, 4, kPtr, kPtr, kPtr, 4}));
+    EXPECT_EQ(widths(s), (std::vector<std::size_t>{1, 1, 2, 2, 4, 4, 8, 16, 4, kPtr, kPtr, kPtr, 4,
+                                                   kPtr, kPtr, kPtr, 4}));
     EXPECT_TRUE(s.params[13].pointer);
     EXPECT_EQ(s.params[13].spelling(), "long *");
 }
@@ -72,14 +74,16 @@ TEST(SignatureParse, NamedLockSignatures) {
     EXPECT_EQ(widths(lock), (std::vector<std::size_t>{kPtr, kPtr, 4}));
 
     Signature get = parseSignature(
-        "void *ImageGetLockedData( Image *im, void *locked_data, uint32 des_num_dim, uint32 *act_num_dim, "
+        "void *ImageGetLockedData( Image *im, void *locked_data, uint32 des_num_dim, uint32 "
+        "*act_num_dim, "
         "uint32 *data_type, uint32 *pack_style, long *dimension_info... )");
     EXPECT_TRUE(get.variadic);
     EXPECT_EQ(get.recordCount(), 17u);
     EXPECT_EQ(get.recordWidth(3), 4u);  // des_num_dim
     for (std::size_t r = 7; r < 17; ++r) EXPECT_EQ(get.recordWidth(r), kPtr) << r;
 
-    Signature unlock = parseSignature("void ImageUnlockData( Image *im, void *locked_data, uint32 unlock_flags )");
+    Signature unlock =
+        parseSignature("void ImageUnlockData( Image *im, void *locked_data, uint32 unlock_flags )");
     EXPECT_FALSE(unlock.hasResult());
     EXPECT_EQ(unlock.recordCount(), 3u);
 }
@@ -97,16 +101,17 @@ TEST_P(MalformedSignature, IsRejected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strictness, MalformedSignature,
-    ::testing::Values("", " void Beep(  )", "void  Beep(  )", "void Beep (  )", "void Beep(", "void Beep(  ) ",
-                      "void Beep(   )", "voidBeep(  )", "void 1Beep(  )", "void F( long,long )", "void F( long , long )",
-                      "void F(long )", "void F( long)", "void F( long,  long )", "void F( long* )", "void F( long  * )",
-                      "void F( long **, long )", "void F( long, )", "void F( , long )", "void F( Image )",
-                      "void F( string * )", "void F( void )", "void F( Unknown )", "long * F( long )",
-                      "long *F( long x )", "string F( long )", "void F(long, long)", "void F(long,)", "void F(long x)",
-                      "void *F(  )", "void *F( long )", "void F( long x, long )", "void F( long, long y )",
-                      "void F( long *x... , long y )", "void F( long x..., long y )", "void F( long... )",
-                      "void F( Image *im )x", "RealImagePtr shiftImage(ImageRef*,float)", "void F( long )\n",
-                      "void F(\tlong )"));
+    ::testing::Values(
+        "", " void Beep(  )", "void  Beep(  )", "void Beep (  )", "void Beep(", "void Beep(  ) ",
+        "void Beep(   )", "voidBeep(  )", "void 1Beep(  )", "void F( long,long )",
+        "void F( long , long )", "void F(long )", "void F( long)", "void F( long,  long )",
+        "void F( long* )", "void F( long  * )", "void F( long **, long )", "void F( long, )",
+        "void F( , long )", "void F( Image )", "void F( string * )", "void F( void )",
+        "void F( Unknown )", "long * F( long )", "long *F( long x )", "string F( long )",
+        "void F(long, long)", "void F(long,)", "void F(long x)", "void *F(  )", "void *F( long )",
+        "void F( long x, long )", "void F( long, long y )", "void F( long *x... , long y )",
+        "void F( long x..., long y )", "void F( long... )", "void F( Image *im )x",
+        "RealImagePtr shiftImage(ImageRef*,float)", "void F( long )\n", "void F(\tlong )"));
 
 TEST(SignatureParse, ErrorNamesPositionAndText) {
     try {

@@ -9,7 +9,7 @@ using StandInTest::ModuleSide;
 namespace {
 
 class Strings : public ::testing::Test {
-protected:
+  protected:
     Vorna::Handle newString(std::int32_t encoding, const void* bytes, std::uint32_t n) {
         return ctx()->table->newString(ctx(), encoding, bytes, n);
     }
@@ -32,7 +32,8 @@ protected:
 
 TEST_F(Strings, NarrowTextRoundTripsByteForByte) {
     const std::string text("caf\xE9\0end", 8);
-    Vorna::Handle s = newString(Vorna::kEncodingNarrow, text.data(), static_cast<std::uint32_t>(text.size()));
+    Vorna::Handle s =
+        newString(Vorna::kEncodingNarrow, text.data(), static_cast<std::uint32_t>(text.size()));
     EXPECT_EQ(lend(s, Vorna::kEncodingNarrow), text);
     EXPECT_EQ(host.readString(s), text);
     module.drop(ObjectKind::String, s);
@@ -41,7 +42,8 @@ TEST_F(Strings, NarrowTextRoundTripsByteForByte) {
 
 TEST_F(Strings, UTF16TextRoundTripsAndConvertsToNarrow) {
     const std::u16string units = u"A\u00E9\u4E2D";
-    Vorna::Handle s = newString(Vorna::kEncodingUTF16, units.data(), static_cast<std::uint32_t>(units.size() * 2));
+    Vorna::Handle s = newString(Vorna::kEncodingUTF16, units.data(),
+                                static_cast<std::uint32_t>(units.size() * 2));
     EXPECT_EQ(host.readStringUTF16(s), units);
     std::string wide = lend(s, Vorna::kEncodingUTF16);
     ASSERT_EQ(wide.size(), 6u) << "byte length is twice the units";
@@ -63,7 +65,8 @@ TEST_F(Strings, LentTextIsZeroTerminated) {
     Vorna::Handle s = host.makeString("xyz");
     std::uint32_t length = 0;
     std::uint32_t token = 0;
-    const char* p = static_cast<const char*>(ctx()->table->lockString(ctx(), s, Vorna::kEncodingNarrow, &length, &token));
+    const char* p = static_cast<const char*>(
+        ctx()->table->lockString(ctx(), s, Vorna::kEncodingNarrow, &length, &token));
     ASSERT_NE(p, nullptr);
     EXPECT_STREQ(p, "xyz");
     ctx()->table->unlockString(ctx(), s, token);
@@ -92,7 +95,8 @@ TEST_F(Strings, InvalidRequestsAnswerNullOrZero) {
     std::uint32_t length = 0;
     std::uint32_t token = 0;
     Vorna::Handle image = host.createImage(ImageSpec{ElementType::UInt8, {1}, "not a string"});
-    EXPECT_EQ(ctx()->table->lockString(ctx(), image, Vorna::kEncodingNarrow, &length, &token), nullptr);
+    EXPECT_EQ(ctx()->table->lockString(ctx(), image, Vorna::kEncodingNarrow, &length, &token),
+              nullptr);
     EXPECT_EQ(newString(Vorna::kEncodingNarrow, nullptr, 3), 0u);
     EXPECT_EQ(newString(7, "x", 1), 0u);
     Vorna::Handle odd = newString(Vorna::kEncodingUTF16, "abc", 3);

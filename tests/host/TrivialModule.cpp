@@ -24,7 +24,8 @@ void dropCount(const char* key, Vorna::Handle h) {
 
 // Returns the image it was given with one more count: the host owns the result.
 Vorna::Handle trivialSame(Vorna::Handle* image) {
-    Vorna::HostClassInterface* c = sEnvironment->table->classInterface(sEnvironment, 0, "Vorna:Photarion:Image");
+    Vorna::HostClassInterface* c =
+        sEnvironment->table->classInterface(sEnvironment, 0, "Vorna:Photarion:Image");
     c->table->addObjectReference(c, *image);
     c->table->release(c);
     return *image;
@@ -46,13 +47,15 @@ TRIVIAL_EXPORT void QZPlugIn_Link_2(Vorna::HostEnvironment* environment) {
 }
 
 TRIVIAL_EXPORT void PlugInStartup() {
-    sRegistration = sEnvironment->table->addScriptFunction(sEnvironment, 0, 0, "RealImagePtr trivialSame(ImageRef *)", 3,
-                                                           reinterpret_cast<void*>(&trivialSame));
+    sRegistration = sEnvironment->table->addScriptFunction(
+        sEnvironment, 0, 0, "RealImagePtr trivialSame(ImageRef *)", 3,
+        reinterpret_cast<void*>(&trivialSame));
 }
 
 TRIVIAL_EXPORT void PlugInRun() {
     Vorna::HostCallContext* context = sEnvironment->table->newCallContext(sEnvironment);
-    Vorna::Handle alert = sEnvironment->table->findScriptFunction(sEnvironment, 0, "void ShowAlert( string, long )");
+    Vorna::Handle alert =
+        sEnvironment->table->findScriptFunction(sEnvironment, 0, "void ShowAlert( string, long )");
     Vorna::ScriptArgRecord records[2] = {};
     const char* text = "trivial module running";
     std::int32_t kind = 7;

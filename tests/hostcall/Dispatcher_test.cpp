@@ -18,7 +18,7 @@ using TestSupport::LinkedHostTest;
 constexpr char kSignature[] = "long Answer(  )";
 
 class DispatcherTest : public LinkedHostTest {
-protected:
+  protected:
     void SetUp() override {
         LinkedHostTest::SetUp();
         host().define(kSignature, [](StandIn::NativeCall& c) { c.setResult<std::int32_t>(42); });

@@ -15,7 +15,7 @@ using StandIn::InterfaceKind;
 using TestSupport::LinkedHostTest;
 
 class ReferencesTest : public LinkedHostTest {
-protected:
+  protected:
     int countCalls() {
         return host().countSlotCalls(InterfaceKind::ClassInterface, 6) +
                host().countSlotCalls(InterfaceKind::ClassInterface, 7);

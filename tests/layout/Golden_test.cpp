@@ -33,16 +33,20 @@ std::vector<float> Transform(const Case& c, const Vorna::Compute::HoughOptions& 
 std::vector<float> Shifted(const Case& c) {
     const std::vector<float> input = ModuleCheck::InputAsFloat(c);
     std::vector<float> out(input.size(), -7.25f);
-    Vorna::Compute::Shift(input.data(), c.width, c.height, Vorna::Compute::ReduceOffset(c.dx, c.width),
+    Vorna::Compute::Shift(input.data(), c.width, c.height,
+                          Vorna::Compute::ReduceOffset(c.dx, c.width),
                           Vorna::Compute::ReduceOffset(c.dy, c.height), out.data());
     return out;
 }
 
-std::uint64_t ChecksumOf(const std::vector<float>& values) { return Checksum(values.data(), values.size()); }
+std::uint64_t ChecksumOf(const std::vector<float>& values) {
+    return Checksum(values.data(), values.size());
+}
 
 TEST(GoldenCases, EachCaseHasOneNameAndOneChecksum) {
     std::set<std::string> names;
-    for (const Case& c : Cases()) EXPECT_TRUE(names.insert(ModuleCheck::Name(c)).second) << ModuleCheck::Name(c);
+    for (const Case& c : Cases())
+        EXPECT_TRUE(names.insert(ModuleCheck::Name(c)).second) << ModuleCheck::Name(c);
     EXPECT_NO_THROW(Golden(0)) << "the table must hold exactly one checksum per case";
     EXPECT_GE(Cases().size(), 30u);
 }
@@ -53,7 +57,8 @@ TEST(GoldenCases, TheChecksumSeesEveryBitOfEveryElement) {
     for (std::size_t byte = 0; byte < values.size() * sizeof(float); ++byte)
         for (int bit = 0; bit < 8; ++bit) {
             std::vector<float> changed = values;
-            reinterpret_cast<unsigned char*>(changed.data())[byte] ^= static_cast<unsigned char>(1u << bit);
+            reinterpret_cast<unsigned char*>(changed.data())[byte] ^=
+                static_cast<unsigned char>(1u << bit);
             EXPECT_NE(original, ChecksumOf(changed)) << "byte " << byte << " bit " << bit;
         }
     // The sign of zero is a different result.
@@ -65,7 +70,8 @@ TEST(GoldenCases, InputsMixZerosAndEveryElementKind) {
     for (const Case& c : Cases()) {
         const std::vector<float> input = ModuleCheck::InputAsFloat(c);
         ASSERT_EQ(std::size_t{c.width} * c.height, input.size());
-        ASSERT_EQ(input.size() * ModuleCheck::ElementSize(c.element), ModuleCheck::InputBytes(c).size());
+        ASSERT_EQ(input.size() * ModuleCheck::ElementSize(c.element),
+                  ModuleCheck::InputBytes(c).size());
         for (float x : input) {
             sawZero = sawZero || x == 0.0f;
             sawNegative = sawNegative || x < 0.0f;
@@ -84,8 +90,8 @@ TEST(GoldenResults, HoughTransformGivesTheGoldenBitsWithEveryKernelAndThreadCoun
                                    HoughKernel::RangeCheckFallback})
             for (unsigned threads : {1u, 2u, 3u})
                 EXPECT_EQ(Golden(i), ChecksumOf(Transform(c, {threads, kernel})))
-                    << ModuleCheck::Name(c) << ", kernel " << static_cast<int>(kernel) << ", " << threads
-                    << " threads";
+                    << ModuleCheck::Name(c) << ", kernel " << static_cast<int>(kernel) << ", "
+                    << threads << " threads";
     }
 }
 

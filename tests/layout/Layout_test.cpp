@@ -5,13 +5,14 @@
 // The lock's three host entries are this test's own (a callbacks provider, which the framework
 // asks because the host is older than the callbacks table), so they can note the addresses the
 // lock passes and what lies at them.
+#include "shell/Layout.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "LinkedHost.h"
 #include "image/ImageDataLock.h"
-#include "shell/Layout.h"
 #include "shell/PlugInMain.h"
 
 namespace {
@@ -22,7 +23,8 @@ using Vorna::ImageLockToken;
 using Vorna::LayoutCheck;
 
 // A host of the generation before the callbacks table: the framework takes the provider's.
-[[maybe_unused]] const bool sVersionChosen = (TestSupport::SetHostVersionForProcess(0x03030100u), true);
+[[maybe_unused]] const bool sVersionChosen =
+    (TestSupport::SetHostVersionForProcess(0x03030100u), true);
 
 struct LockTrace {
     Handle image = 0;
@@ -63,8 +65,9 @@ void TraceUnlock(Handle, ImageLockToken* token, bool changed) {
 }
 
 const Vorna::PlugIn::PlugInCallbacks* TracingCallbacks() {
-    static const Vorna::PlugIn::PlugInCallbacks table = {
-        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &TraceLock, &TraceDescribe, &TraceUnlock};
+    static const Vorna::PlugIn::PlugInCallbacks table = {nullptr,    nullptr,        nullptr,
+                                                         nullptr,    nullptr,        nullptr,
+                                                         &TraceLock, &TraceDescribe, &TraceUnlock};
     return &table;
 }
 
@@ -76,7 +79,7 @@ T At(const void* record, std::size_t offset) {
 }
 
 class LayoutTest : public TestSupport::LinkedHostTest {
-protected:
+  protected:
     void SetUp() override {
         LinkedHostTest::SetUp();
         Vorna::SetCallbacksProvider(&TracingCallbacks);
@@ -94,9 +97,11 @@ TEST_F(LayoutTest, TheLockHandsTheHostItsRecordAndViewAtTheirOffsets) {
         EXPECT_EQ(0x5A0001u, sTrace.flags);
         // The view is the lock's first part; the host's record lies where the layout says.
         EXPECT_EQ(base, reinterpret_cast<const unsigned char*>(sTrace.describedView));
-        EXPECT_EQ(base + LayoutCheck::kLockData, reinterpret_cast<const unsigned char*>(sTrace.lockToken));
+        EXPECT_EQ(base + LayoutCheck::kLockData,
+                  reinterpret_cast<const unsigned char*>(sTrace.lockToken));
         // What the host wrote into its record's second word is the token that comes back.
-        EXPECT_EQ(static_cast<void*>(&sTokenValue), At<void*>(base, LayoutCheck::kLockData + Vorna::LayoutDetail::kWord));
+        EXPECT_EQ(static_cast<void*>(&sTokenValue),
+                  At<void*>(base, LayoutCheck::kLockData + Vorna::LayoutDetail::kWord));
         // The fields behind the view, read as raw bytes.
         EXPECT_EQ(image, At<Handle>(base, LayoutCheck::kImage));
         EXPECT_EQ(0x5A0001u, At<std::uint32_t>(base, LayoutCheck::kLockFlags));
@@ -118,7 +123,8 @@ TEST_F(LayoutTest, TheLockHandsTheHostItsRecordAndViewAtTheirOffsets) {
         lock.Unlock();
         EXPECT_EQ(1, sTrace.unlocks);
         EXPECT_TRUE(sTrace.changed);
-        EXPECT_EQ(base + LayoutCheck::kLockData, reinterpret_cast<const unsigned char*>(sTrace.unlockToken));
+        EXPECT_EQ(base + LayoutCheck::kLockData,
+                  reinterpret_cast<const unsigned char*>(sTrace.unlockToken));
         EXPECT_EQ(0, At<std::uint8_t>(base, LayoutCheck::kLocked));
         EXPECT_EQ(0u, At<Handle>(base, LayoutCheck::kImage)) << "the image is let go with the lock";
     }

@@ -1,5 +1,7 @@
 // The module as the host sees it: loaded by path, linked, started, its two script functions
 // called on real images, every failure reported, nothing left behind.
+#include "Module.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 
 #include "Host.h"
 #include "LoadedModule.h"
-#include "Module.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 // ---- Fixture -----------------------------------------------------------------------------
 
 class ModuleTest : public ::testing::Test, protected TestSupport::LoadedModule {
-protected:
+  protected:
     void Start(std::uint32_t version = StandIn::kDefaultHostVersion) {
         LoadedModule::Start(MODULE_PATH, version);
     }
@@ -116,7 +117,8 @@ protected:
 
 TEST_F(ModuleTest, RegistersShiftFirstAndWithdrawsHoughFirst) {
     ASSERT_EQ(2u, host->registrations().size());
-    EXPECT_EQ("RealImagePtr shiftImage(ImageRef *,float,float)", host->registrations()[0].signature);
+    EXPECT_EQ("RealImagePtr shiftImage(ImageRef *,float,float)",
+              host->registrations()[0].signature);
     EXPECT_EQ("RealImagePtr HoughTransform(ImageRef *)", host->registrations()[1].signature);
     module->run();
     module->cleanup();
@@ -194,11 +196,16 @@ TEST_F(ModuleTest, OtherRealElementKindsAreConvertedToFloat) {
     auto asFloat = [](const auto& values) {
         return std::vector<float>(values.begin(), values.end());
     };
-    EXPECT_TRUE(SameBits(OracleHough(asFloat(bytes), w, h), Hough(Image(ElementType::UInt8, bytes, w, h))));
-    EXPECT_TRUE(SameBits(OracleHough(asFloat(bytes), w, h), Hough(Image(ElementType::Binary, bytes, w, h))));
-    EXPECT_TRUE(SameBits(OracleHough(asFloat(shorts), w, h), Hough(Image(ElementType::Int16, shorts, w, h))));
-    EXPECT_TRUE(SameBits(OracleHough(asFloat(longs), w, h), Hough(Image(ElementType::Int32, longs, w, h))));
-    EXPECT_TRUE(SameBits(OracleHough(asFloat(doubles), w, h), Hough(Image(ElementType::Float64, doubles, w, h))));
+    EXPECT_TRUE(
+        SameBits(OracleHough(asFloat(bytes), w, h), Hough(Image(ElementType::UInt8, bytes, w, h))));
+    EXPECT_TRUE(SameBits(OracleHough(asFloat(bytes), w, h),
+                         Hough(Image(ElementType::Binary, bytes, w, h))));
+    EXPECT_TRUE(SameBits(OracleHough(asFloat(shorts), w, h),
+                         Hough(Image(ElementType::Int16, shorts, w, h))));
+    EXPECT_TRUE(
+        SameBits(OracleHough(asFloat(longs), w, h), Hough(Image(ElementType::Int32, longs, w, h))));
+    EXPECT_TRUE(SameBits(OracleHough(asFloat(doubles), w, h),
+                         Hough(Image(ElementType::Float64, doubles, w, h))));
 }
 
 TEST_F(ModuleTest, ComplexAndRGBImagesAreRefusedWithoutAResult) {
@@ -209,17 +216,20 @@ TEST_F(ModuleTest, ComplexAndRGBImagesAreRefusedWithoutAResult) {
         host->clearRaisedErrors();
         EXPECT_EQ(0u, hough(&image));
         EXPECT_EQ(0u, shift(&image, 1, 1));
-        EXPECT_EQ((std::vector<std::string>{
-                      "HoughTransform takes a real-valued image; complex and RGB images are not supported.",
-                      "shiftImage takes a real-valued image; complex and RGB images are not supported."}),
-                  host->raisedErrors())
+        EXPECT_EQ(
+            (std::vector<std::string>{
+                "HoughTransform takes a real-valued image; complex and RGB images are not "
+                "supported.",
+                "shiftImage takes a real-valued image; complex and RGB images are not supported."}),
+            host->raisedErrors())
             << StandIn::elementTypeName(type);
     }
 }
 
 TEST_F(ModuleTest, EmptyImagesAreRefused) {
-    host->define("uint32 ImageGetDimensionSize( ImageRef, uint32 )",
-                 [](StandIn::NativeCall& c) { c.setResult<std::uint32_t>(c.uint32(1) == 0 ? 0 : 3); });
+    host->define("uint32 ImageGetDimensionSize( ImageRef, uint32 )", [](StandIn::NativeCall& c) {
+        c.setResult<std::uint32_t>(c.uint32(1) == 0 ? 0 : 3);
+    });
     Handle image = Image(std::vector<float>(9), 3, 3);
     EXPECT_EQ(0u, hough(&image));
     EXPECT_EQ(0u, shift(&image, 0, 0));
@@ -231,7 +241,7 @@ TEST_F(ModuleTest, EmptyImagesAreRefused) {
 // ---- shiftImage ------------------------------------------------------------------------
 
 class ShiftTest : public ModuleTest {
-protected:
+  protected:
     static constexpr std::uint32_t W = 10, H = 7;
     void SetUp() override {
         ModuleTest::SetUp();
@@ -273,8 +283,9 @@ TEST_F(ShiftTest, HugeOffsetsAreReducedExactly) {
 }
 
 TEST_F(ShiftTest, NonFiniteOffsetsAreRefusedBeforeAnyResult) {
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                      -std::numeric_limits<float>::infinity()}) {
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity()}) {
         host->clearRaisedErrors();
         EXPECT_EQ(0u, shift(&image, bad, 0));
         EXPECT_EQ(0u, shift(&image, 0, bad));
@@ -293,7 +304,8 @@ TEST_F(ShiftTest, ResultIsNamedAndKeepsTheSizes) {
 
 TEST_F(ShiftTest, FourByteIntegersAreConvertedByValue) {
     std::vector<std::int32_t> values(W * H);
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int32_t>(i) * 3 - 50;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::int32_t>(i) * 3 - 50;
     Handle ints = Image(ElementType::Int32, values, W, H);
     Handle result = Received(shift(&ints, 0, 0));
     EXPECT_EQ(std::vector<float>(values.begin(), values.end()), Pixels(result));
@@ -323,9 +335,10 @@ TEST_F(ModuleTest, StaleHandlesAreRetriedTransparently) {
     const auto pixels = RandomPixels(12 * 12, 5);
     Handle image = Image(pixels, 12, 12);
     const auto first = Hough(image);
-    for (const char* signature :
-         {"uint32 ImageGetDimensionSize( ImageRef, uint32 )", "RealImagePtr CreateFloatImage( string, long, long )",
-          "void *ImageLockData( Image *im, uint32 lock_flags )", "void ImageDataChanged( ImageRef )"})
+    for (const char* signature : {"uint32 ImageGetDimensionSize( ImageRef, uint32 )",
+                                  "RealImagePtr CreateFloatImage( string, long, long )",
+                                  "void *ImageLockData( Image *im, uint32 lock_flags )",
+                                  "void ImageDataChanged( ImageRef )"})
         host->invalidateFunctionHandles(signature);
     EXPECT_TRUE(SameBits(first, Hough(image)));
     EXPECT_TRUE(host->raisedErrors().empty());
@@ -343,7 +356,7 @@ TEST_F(ModuleTest, ACallUnderTheStandByEnvironmentFailsQuietly) {
 }
 
 class OlderHostTest : public ModuleTest {
-protected:
+  protected:
     void SetUp() override { Start(0x030403FF); }
 };
 
@@ -362,7 +375,7 @@ TEST_F(OlderHostTest, BothOperationsWorkThroughTheOlderDataPointer) {
 namespace {
 
 class HostVersionTest : public ModuleTest {
-protected:
+  protected:
     void SetUp() override {}
 };
 

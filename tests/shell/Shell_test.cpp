@@ -38,7 +38,7 @@ TestMain sTestMain;
 std::int32_t Seven(std::int32_t) { return 7; }
 
 class ShellTest : public LinkedHostTest {
-protected:
+  protected:
     void TearDown() override {
         sTestMain.onRun = sTestMain.onCleanup = sTestMain.onShutdown = nullptr;
         LinkedHostTest::TearDown();

@@ -41,27 +41,27 @@ StandIn::LeakReport LeakedSince(const StandIn::LeakSnapshot& snapshot);
 
 // A fixture that checks that each test gives back everything it took from the host.
 class LinkedHostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     StandIn::Host& host() { return TheHost(); }
 
-private:
+  private:
     StandIn::LeakSnapshot fSnapshot;
 };
 
 // Asserts that `statement` throws exactly `Exception` with the text `message` from what().
-#define EXPECT_THROW_MESSAGE(statement, Exception, message)                               \
-    do {                                                                                  \
-        try {                                                                             \
-            statement;                                                                    \
-            ADD_FAILURE() << "no exception from " #statement;                             \
-        } catch (const Exception& e_) {                                                   \
-            EXPECT_STREQ(typeid(Exception).name(), typeid(e_).name()) << "exact type";    \
-            EXPECT_EQ(std::string(message), e_.what());                                   \
-        } catch (...) {                                                                   \
-            ADD_FAILURE() << "another exception from " #statement;                       \
-        }                                                                                 \
+#define EXPECT_THROW_MESSAGE(statement, Exception, message)                            \
+    do {                                                                               \
+        try {                                                                          \
+            statement;                                                                 \
+            ADD_FAILURE() << "no exception from " #statement;                          \
+        } catch (const Exception& e_) {                                                \
+            EXPECT_STREQ(typeid(Exception).name(), typeid(e_).name()) << "exact type"; \
+            EXPECT_EQ(std::string(message), e_.what());                                \
+        } catch (...) {                                                                \
+            ADD_FAILURE() << "another exception from " #statement;                     \
+        }                                                                              \
     } while (false)
 
 }  // namespace TestSupport

@@ -37,7 +37,8 @@ TEST(CommandLine, ListNeedsNoFunctionAndHelpNeedsNothing) {
 }
 
 TEST(CommandLine, MenusAndChosenCommandsNeedNoFunction) {
-    Options o = parseCommandLine({"--menus", "--choose", "1,0", "--choose", "-7,2147483647", "m.so"});
+    Options o =
+        parseCommandLine({"--menus", "--choose", "1,0", "--choose", "-7,2147483647", "m.so"});
     EXPECT_TRUE(o.menus);
     ASSERT_EQ(o.commands.size(), 2u);
     EXPECT_EQ(o.commands[0].id1, 1);
@@ -55,7 +56,8 @@ TEST(CommandLine, ChosenCommandsAreTwoIntegersInRange) {
             ADD_FAILURE() << "accepted --choose " << bad;
         } catch (const UsageError& e) {
             EXPECT_EQ(std::string(e.what()),
-                      std::string("--choose takes a command as ID1,ID2 (two integers), not '") + bad + "'");
+                      std::string("--choose takes a command as ID1,ID2 (two integers), not '") +
+                          bad + "'");
         }
     }
 }

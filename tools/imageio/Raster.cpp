@@ -31,12 +31,10 @@ bool isRealType(ElementType type) {
         case ElementType::UInt8:
         case ElementType::UInt16:
         case ElementType::UInt32:
-        case ElementType::Binary:
-            return true;
+        case ElementType::Binary: return true;
         case ElementType::Complex64:
         case ElementType::Complex128:
-        case ElementType::RGB:
-            return false;
+        case ElementType::RGB: return false;
     }
     return false;
 }
@@ -53,25 +51,16 @@ float nearestFloat(double v) {
 double Raster::value(std::size_t i) const {
     const unsigned char* p = bytes.data() + i * StandIn::elementSize(type);
     switch (type) {
-        case ElementType::Float32:
-            return load<float>(p);
-        case ElementType::Float64:
-            return load<double>(p);
-        case ElementType::Int8:
-            return load<std::int8_t>(p);
-        case ElementType::Int16:
-            return load<std::int16_t>(p);
-        case ElementType::Int32:
-            return load<std::int32_t>(p);
+        case ElementType::Float32: return load<float>(p);
+        case ElementType::Float64: return load<double>(p);
+        case ElementType::Int8: return load<std::int8_t>(p);
+        case ElementType::Int16: return load<std::int16_t>(p);
+        case ElementType::Int32: return load<std::int32_t>(p);
         case ElementType::UInt8:
-        case ElementType::Binary:
-            return load<std::uint8_t>(p);
-        case ElementType::UInt16:
-            return load<std::uint16_t>(p);
-        case ElementType::UInt32:
-            return load<std::uint32_t>(p);
-        default:
-            break;
+        case ElementType::Binary: return load<std::uint8_t>(p);
+        case ElementType::UInt16: return load<std::uint16_t>(p);
+        case ElementType::UInt32: return load<std::uint32_t>(p);
+        default: break;
     }
     throw ImageIOError(std::string(StandIn::elementTypeName(type)) +
                        " elements have no single real value");

@@ -80,8 +80,7 @@ ElementType elementTypeOf(const std::string& path, std::uint16_t format, std::ui
         case SAMPLEFORMAT_COMPLEXINT:
         case SAMPLEFORMAT_COMPLEXIEEEFP:
             fail(path, "holds complex samples; only real samples can be read");
-        default:
-            fail(path, "has sample format " + std::to_string(format) + ", which is not known");
+        default: fail(path, "has sample format " + std::to_string(format) + ", which is not known");
     }
     const char* kind = format == SAMPLEFORMAT_IEEEFP ? "floating-point"
                        : format == SAMPLEFORMAT_INT  ? "signed integer"

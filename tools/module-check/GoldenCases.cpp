@@ -11,14 +11,14 @@ namespace {
 
 // Numerical Recipes' 32-bit linear congruential generator: the same sequence on every target.
 class Sequence {
-public:
+  public:
     explicit Sequence(std::uint32_t seed) : fState(seed) {}
     std::uint32_t Next() {
         fState = fState * 1664525u + 1013904223u;
         return fState;
     }
 
-private:
+  private:
     std::uint32_t fState;
 };
 
@@ -63,7 +63,12 @@ const std::vector<Case>& Cases() {
         c.push_back(Hough(Element::Float32, 40, 40, seed++, 0));
         c.push_back(Hough(Element::Float32, 50, 50, seed++, 95));
         // Non-square images, padded to their square.
-        for (auto [w, h] : {std::pair{7u, 4u}, {4u, 7u}, {33u, 17u}, {17u, 33u}, {1u, 5u}, {16u, 1u},
+        for (auto [w, h] : {std::pair{7u, 4u},
+                            {4u, 7u},
+                            {33u, 17u},
+                            {17u, 33u},
+                            {1u, 5u},
+                            {16u, 1u},
                             {100u, 37u}})
             c.push_back(Hough(Element::Float32, w, h, seed++));
         // Every other element type, converted to float by value.
@@ -123,7 +128,8 @@ std::string Name(const Case& c) {
     name += " " + std::to_string(c.width) + "x" + std::to_string(c.height);
     if (c.operation == Operation::Shift) {
         char offsets[64];
-        std::snprintf(offsets, sizeof offsets, " (%g,%g)", static_cast<double>(c.dx), static_cast<double>(c.dy));
+        std::snprintf(offsets, sizeof offsets, " (%g,%g)", static_cast<double>(c.dx),
+                      static_cast<double>(c.dy));
         name += offsets;
     }
     if (index < Cases().size()) name += " #" + std::to_string(index);
@@ -140,11 +146,18 @@ std::vector<unsigned char> InputBytes(const Case& c) {
         switch (c.element) {
             case Element::Float32:
                 // Multiples of 1/256 in (-128, 128): exact in float.
-                Store(bytes, i, zero ? 0.0f : static_cast<float>(static_cast<std::int32_t>(s >> 16) - 32768) / 256.0f);
+                Store(
+                    bytes, i,
+                    zero ? 0.0f
+                         : static_cast<float>(static_cast<std::int32_t>(s >> 16) - 32768) / 256.0f);
                 break;
             case Element::Float64:
                 // 24 significant bits and a fraction: rounded when converted to float.
-                Store(bytes, i, zero ? 0.0 : (static_cast<double>(static_cast<std::int32_t>(s >> 8) - 0x800000) / 65536.0 + 1.0 / 3.0));
+                Store(bytes, i,
+                      zero ? 0.0
+                           : (static_cast<double>(static_cast<std::int32_t>(s >> 8) - 0x800000) /
+                                  65536.0 +
+                              1.0 / 3.0));
                 break;
             case Element::Int8: Store(bytes, i, static_cast<std::int8_t>(s >> 24)); break;
             case Element::UInt8: Store(bytes, i, static_cast<std::uint8_t>(s >> 24)); break;

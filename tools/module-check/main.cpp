@@ -97,32 +97,37 @@ int Run(const std::string& modulePath, const char* resultsPath, bool printGolden
             const std::vector<unsigned char> bytes = ModuleCheck::InputBytes(c);
             Handle input = host.createImage({HostType(c.element), {c.width, c.height}, "input"},
                                             bytes.data(), bytes.size());
-            const Handle result =
-                c.operation == ModuleCheck::Operation::Hough ? hough(&input) : shift(&input, c.dx, c.dy);
+            const Handle result = c.operation == ModuleCheck::Operation::Hough
+                                      ? hough(&input)
+                                      : shift(&input, c.dx, c.dy);
             if (result) host.keep(result);  // the returned count now belongs to the host
             const std::vector<std::string> errors = host.raisedErrors();
             host.clearRaisedErrors();
             if (!result || !errors.empty()) {
-                outcome.Check(false, name + ": no result" + (errors.empty() ? "" : ": " + errors[0]));
+                outcome.Check(false,
+                              name + ": no result" + (errors.empty() ? "" : ": " + errors[0]));
                 host.drop(input);
                 continue;
             }
             const StandIn::ImageInfo info = host.image(result);
             const std::vector<float> pixels = host.imagePixels<float>(result);
-            const bool shaped = info.type == StandIn::ElementType::Float32 &&
-                                info.sizes == std::vector<std::uint32_t>{ModuleCheck::ResultWidth(c),
-                                                                         ModuleCheck::ResultHeight(c)};
+            const bool shaped =
+                info.type == StandIn::ElementType::Float32 &&
+                info.sizes == std::vector<std::uint32_t>{ModuleCheck::ResultWidth(c),
+                                                         ModuleCheck::ResultHeight(c)};
             const std::uint64_t checksum = ModuleCheck::Checksum(pixels.data(), pixels.size());
             if (printGolden) {
                 std::printf("    0x%016" PRIx64 "u,  // %s\n", checksum, name.c_str());
             } else {
                 const bool same = shaped && checksum == ModuleCheck::Golden(i);
-                std::printf("%-40s %016" PRIx64 " %s\n", name.c_str(), checksum, same ? "ok" : "DIFFERS");
-                outcome.Check(same, name + ": expected checksum " + [&] {
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%016" PRIx64, ModuleCheck::Golden(i));
-                    return std::string(text);
-                }());
+                std::printf("%-40s %016" PRIx64 " %s\n", name.c_str(), checksum,
+                            same ? "ok" : "DIFFERS");
+                outcome.Check(
+                    same, name + ": expected checksum " + [&] {
+                        char text[32];
+                        std::snprintf(text, sizeof text, "%016" PRIx64, ModuleCheck::Golden(i));
+                        return std::string(text);
+                    }());
             }
             if (results) std::fwrite(pixels.data(), sizeof(float), pixels.size(), results);
             host.drop(result);
@@ -148,7 +153,8 @@ int Run(const std::string& modulePath, const char* resultsPath, bool printGolden
 
 int main(int argc, char** argv) {
     try {
-        if (argc == 3 && std::strcmp(argv[1], "--print-golden") == 0) return Run(argv[2], nullptr, true);
+        if (argc == 3 && std::strcmp(argv[1], "--print-golden") == 0)
+            return Run(argv[2], nullptr, true);
         if (argc == 2 || argc == 3) return Run(argv[1], argc == 3 ? argv[2] : nullptr, false);
         std::fprintf(stderr,
                      "usage: photarion-module-check MODULE [RESULTS]\n"

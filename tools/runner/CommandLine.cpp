@@ -38,8 +38,10 @@ Options parseCommandLine(const std::vector<std::string>& words) {
                 id2 = parseInteger(text.substr(comma + 1), kMin, kMax);
             }
             if (!id1 || !id2)
-                throw UsageError("--choose takes a command as ID1,ID2 (two integers), not '" + text + "'");
-            o.commands.push_back({static_cast<std::int32_t>(*id1), static_cast<std::int32_t>(*id2)});
+                throw UsageError("--choose takes a command as ID1,ID2 (two integers), not '" +
+                                 text + "'");
+            o.commands.push_back(
+                {static_cast<std::int32_t>(*id1), static_cast<std::int32_t>(*id2)});
         } else if (w == "--time") {
             o.time = true;
         } else if (w == "--validate") {

@@ -10,26 +10,16 @@ namespace {
 
 ffi_type* ffiType(ForeignType type) {
     switch (type) {
-        case ForeignType::Void:
-            return &ffi_type_void;
-        case ForeignType::Int8:
-            return &ffi_type_sint8;
-        case ForeignType::UInt8:
-            return &ffi_type_uint8;
-        case ForeignType::Int16:
-            return &ffi_type_sint16;
-        case ForeignType::UInt16:
-            return &ffi_type_uint16;
-        case ForeignType::Int32:
-            return &ffi_type_sint32;
-        case ForeignType::UInt32:
-            return &ffi_type_uint32;
-        case ForeignType::Float:
-            return &ffi_type_float;
-        case ForeignType::Double:
-            return &ffi_type_double;
-        case ForeignType::Pointer:
-            return &ffi_type_pointer;
+        case ForeignType::Void: return &ffi_type_void;
+        case ForeignType::Int8: return &ffi_type_sint8;
+        case ForeignType::UInt8: return &ffi_type_uint8;
+        case ForeignType::Int16: return &ffi_type_sint16;
+        case ForeignType::UInt16: return &ffi_type_uint16;
+        case ForeignType::Int32: return &ffi_type_sint32;
+        case ForeignType::UInt32: return &ffi_type_uint32;
+        case ForeignType::Float: return &ffi_type_float;
+        case ForeignType::Double: return &ffi_type_double;
+        case ForeignType::Pointer: return &ffi_type_pointer;
     }
     return nullptr;
 }
@@ -38,26 +28,16 @@ ffi_type* ffiType(ForeignType type) {
 
 const char* foreignTypeName(ForeignType type) {
     switch (type) {
-        case ForeignType::Void:
-            return "void";
-        case ForeignType::Int8:
-            return "int8";
-        case ForeignType::UInt8:
-            return "uint8";
-        case ForeignType::Int16:
-            return "int16";
-        case ForeignType::UInt16:
-            return "uint16";
-        case ForeignType::Int32:
-            return "int32";
-        case ForeignType::UInt32:
-            return "uint32";
-        case ForeignType::Float:
-            return "float";
-        case ForeignType::Double:
-            return "double";
-        case ForeignType::Pointer:
-            return "pointer";
+        case ForeignType::Void: return "void";
+        case ForeignType::Int8: return "int8";
+        case ForeignType::UInt8: return "uint8";
+        case ForeignType::Int16: return "int16";
+        case ForeignType::UInt16: return "uint16";
+        case ForeignType::Int32: return "int32";
+        case ForeignType::UInt32: return "uint32";
+        case ForeignType::Float: return "float";
+        case ForeignType::Double: return "double";
+        case ForeignType::Pointer: return "pointer";
     }
     return "?";
 }
@@ -152,35 +132,16 @@ ForeignValue callForeign(void* function, ForeignType result,
     ForeignValue out;
     out.type = result;
     switch (result) {
-        case ForeignType::Void:
-            break;
-        case ForeignType::Int8:
-            out.i8 = static_cast<std::int8_t>(raw.integer);
-            break;
-        case ForeignType::UInt8:
-            out.u8 = static_cast<std::uint8_t>(raw.integer);
-            break;
-        case ForeignType::Int16:
-            out.i16 = static_cast<std::int16_t>(raw.integer);
-            break;
-        case ForeignType::UInt16:
-            out.u16 = static_cast<std::uint16_t>(raw.integer);
-            break;
-        case ForeignType::Int32:
-            out.i32 = static_cast<std::int32_t>(raw.integer);
-            break;
-        case ForeignType::UInt32:
-            out.u32 = static_cast<std::uint32_t>(raw.integer);
-            break;
-        case ForeignType::Float:
-            out.f = raw.f;
-            break;
-        case ForeignType::Double:
-            out.d = raw.d;
-            break;
-        case ForeignType::Pointer:
-            out.p = raw.p;
-            break;
+        case ForeignType::Void: break;
+        case ForeignType::Int8: out.i8 = static_cast<std::int8_t>(raw.integer); break;
+        case ForeignType::UInt8: out.u8 = static_cast<std::uint8_t>(raw.integer); break;
+        case ForeignType::Int16: out.i16 = static_cast<std::int16_t>(raw.integer); break;
+        case ForeignType::UInt16: out.u16 = static_cast<std::uint16_t>(raw.integer); break;
+        case ForeignType::Int32: out.i32 = static_cast<std::int32_t>(raw.integer); break;
+        case ForeignType::UInt32: out.u32 = static_cast<std::uint32_t>(raw.integer); break;
+        case ForeignType::Float: out.f = raw.f; break;
+        case ForeignType::Double: out.d = raw.d; break;
+        case ForeignType::Pointer: out.p = raw.p; break;
     }
     return out;
 }

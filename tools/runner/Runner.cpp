@@ -66,25 +66,17 @@ std::optional<ParamPlan> planParam(const Param& p) {
             if (p.objectKind == ObjectKind::String)
                 return ParamPlan{Supply::StringHandle, ForeignType::UInt32};
             return std::nullopt;
-        case ValueKind::Text:
-            return ParamPlan{Supply::Text, ForeignType::Pointer};
-        case ValueKind::Boolean:
-            return ParamPlan{Supply::Boolean, ForeignType::UInt8};
-        case ValueKind::Short:
-            return integer(ForeignType::Int16, INT16_MIN, INT16_MAX);
-        case ValueKind::UInt16:
-            return integer(ForeignType::UInt16, 0, UINT16_MAX);
+        case ValueKind::Text: return ParamPlan{Supply::Text, ForeignType::Pointer};
+        case ValueKind::Boolean: return ParamPlan{Supply::Boolean, ForeignType::UInt8};
+        case ValueKind::Short: return integer(ForeignType::Int16, INT16_MIN, INT16_MAX);
+        case ValueKind::UInt16: return integer(ForeignType::UInt16, 0, UINT16_MAX);
         case ValueKind::Long:
             if (p.carriesAddress) return std::nullopt;
             return integer(ForeignType::Int32, INT32_MIN, INT32_MAX);
-        case ValueKind::ULong:
-            return integer(ForeignType::UInt32, 0, UINT32_MAX);
-        case ValueKind::Float:
-            return ParamPlan{Supply::Real, ForeignType::Float};
-        case ValueKind::Double:
-            return ParamPlan{Supply::Real, ForeignType::Double};
-        default:
-            return std::nullopt;
+        case ValueKind::ULong: return integer(ForeignType::UInt32, 0, UINT32_MAX);
+        case ValueKind::Float: return ParamPlan{Supply::Real, ForeignType::Float};
+        case ValueKind::Double: return ParamPlan{Supply::Real, ForeignType::Double};
+        default: return std::nullopt;
     }
 }
 
@@ -100,50 +92,34 @@ struct ResultPlan {
 std::optional<ResultPlan> planResult(const Param& r) {
     if (r.pointer) return std::nullopt;
     switch (r.kind) {
-        case ValueKind::Void:
-            return ResultPlan{};
+        case ValueKind::Void: return ResultPlan{};
         case ValueKind::Object:
             return ResultPlan{Receive::Object, ForeignType::UInt32,
                               r.objectKind == ObjectKind::Image};
-        case ValueKind::Boolean:
-            return ResultPlan{Receive::Boolean, ForeignType::UInt8};
-        case ValueKind::Short:
-            return ResultPlan{Receive::Number, ForeignType::Int16};
+        case ValueKind::Boolean: return ResultPlan{Receive::Boolean, ForeignType::UInt8};
+        case ValueKind::Short: return ResultPlan{Receive::Number, ForeignType::Int16};
         case ValueKind::Long:
             if (r.carriesAddress) return std::nullopt;
             return ResultPlan{Receive::Number, ForeignType::Int32};
         case ValueKind::ULong:
-        case ValueKind::Token:
-            return ResultPlan{Receive::Number, ForeignType::UInt32};
-        case ValueKind::Float:
-            return ResultPlan{Receive::Number, ForeignType::Float};
-        case ValueKind::Double:
-            return ResultPlan{Receive::Number, ForeignType::Double};
-        default:
-            return std::nullopt;
+        case ValueKind::Token: return ResultPlan{Receive::Number, ForeignType::UInt32};
+        case ValueKind::Float: return ResultPlan{Receive::Number, ForeignType::Float};
+        case ValueKind::Double: return ResultPlan{Receive::Number, ForeignType::Double};
+        default: return std::nullopt;
     }
 }
 
 std::string formatNumber(const ForeignValue& v) {
     switch (v.type) {
-        case ForeignType::Int8:
-            return std::to_string(v.i8);
-        case ForeignType::UInt8:
-            return std::to_string(v.u8);
-        case ForeignType::Int16:
-            return std::to_string(v.i16);
-        case ForeignType::UInt16:
-            return std::to_string(v.u16);
-        case ForeignType::Int32:
-            return std::to_string(v.i32);
-        case ForeignType::UInt32:
-            return std::to_string(v.u32);
-        case ForeignType::Float:
-            return formatFloat(v.f);
-        case ForeignType::Double:
-            return formatDouble(v.d);
-        default:
-            return "?";
+        case ForeignType::Int8: return std::to_string(v.i8);
+        case ForeignType::UInt8: return std::to_string(v.u8);
+        case ForeignType::Int16: return std::to_string(v.i16);
+        case ForeignType::UInt16: return std::to_string(v.u16);
+        case ForeignType::Int32: return std::to_string(v.i32);
+        case ForeignType::UInt32: return std::to_string(v.u32);
+        case ForeignType::Float: return formatFloat(v.f);
+        case ForeignType::Double: return formatDouble(v.d);
+        default: return "?";
     }
 }
 
@@ -169,12 +145,9 @@ std::string expectation(const Param& p, const ParamPlan& plan) {
         case Supply::Integer:
             return "a whole number from " + std::to_string(plan.min) + " to " +
                    std::to_string(plan.max);
-        case Supply::Real:
-            return "a number";
-        case Supply::Boolean:
-            return "true or false";
-        default:
-            return p.spelling();
+        case Supply::Real: return "a number";
+        case Supply::Boolean: return "true or false";
+        default: return p.spelling();
     }
 }
 
@@ -397,8 +370,7 @@ class Session {
         const bool failed = newFailures();
         int status = failed ? kExitFailure : kExitSuccess;
         switch (resultPlan->receive) {
-            case Receive::Nothing:
-                break;
+            case Receive::Nothing: break;
             case Receive::Number:
                 if (!failed) fOut << formatNumber(result) << "\n";
                 break;
@@ -438,8 +410,7 @@ class Session {
             case Supply::StringHandle:
                 handle = made.add(fHost.makeString(text));
                 return ForeignValue::uint32(handle);
-            case Supply::Text:
-                return ForeignValue::pointer(const_cast<char*>(text.c_str()));
+            case Supply::Text: return ForeignValue::pointer(const_cast<char*>(text.c_str()));
             case Supply::Boolean: {
                 std::optional<bool> b = parseBoolean(text);
                 if (!b) return refuse();
@@ -465,8 +436,7 @@ class Session {
                         return ForeignValue::uint16(static_cast<std::uint16_t>(*n));
                     case ForeignType::UInt32:
                         return ForeignValue::uint32(static_cast<std::uint32_t>(*n));
-                    default:
-                        return ForeignValue::int32(static_cast<std::int32_t>(*n));
+                    default: return ForeignValue::int32(static_cast<std::int32_t>(*n));
                 }
             }
         }

@@ -77,17 +77,10 @@ std::string Encode(const Record& record) {
         if (i) line += '\t';
         for (char c : record[i]) {
             switch (c) {
-                case '\\':
-                    line += "\\\\";
-                    break;
-                case '\t':
-                    line += "\\t";
-                    break;
-                case '\n':
-                    line += "\\n";
-                    break;
-                default:
-                    line += c;
+                case '\\': line += "\\\\"; break;
+                case '\t': line += "\\t"; break;
+                case '\n': line += "\\n"; break;
+                default: line += c;
             }
         }
     }
@@ -426,27 +419,19 @@ struct ParamPlan {
 
 std::optional<ForeignType> NumberType(const Param& p) {
     switch (p.kind) {
-        case ValueKind::Boolean:
-            return ForeignType::UInt8;
-        case ValueKind::Char:
-            return ForeignType::Int8;
-        case ValueKind::Short:
-            return ForeignType::Int16;
-        case ValueKind::UInt16:
-            return ForeignType::UInt16;
+        case ValueKind::Boolean: return ForeignType::UInt8;
+        case ValueKind::Char: return ForeignType::Int8;
+        case ValueKind::Short: return ForeignType::Int16;
+        case ValueKind::UInt16: return ForeignType::UInt16;
         case ValueKind::Long:
             if (p.carriesAddress) return std::nullopt;
             return ForeignType::Int32;
         case ValueKind::ULong:
         case ValueKind::RGB:
-        case ValueKind::Token:
-            return ForeignType::UInt32;
-        case ValueKind::Float:
-            return ForeignType::Float;
-        case ValueKind::Double:
-            return ForeignType::Double;
-        default:
-            return std::nullopt;
+        case ValueKind::Token: return ForeignType::UInt32;
+        case ValueKind::Float: return ForeignType::Float;
+        case ValueKind::Double: return ForeignType::Double;
+        default: return std::nullopt;
     }
 }
 
@@ -506,16 +491,14 @@ ForeignValue NumberValue(const ParamPlan& plan, int set) {
             return ForeignValue::uint16(static_cast<std::uint16_t>(low        ? set
                                                                    : set == 2 ? 2
                                                                               : UINT16_MAX));
-        case ForeignType::Int32:
-            return ForeignValue::int32(low ? set : set == 2 ? -1 : INT32_MAX);
+        case ForeignType::Int32: return ForeignValue::int32(low ? set : set == 2 ? -1 : INT32_MAX);
         case ForeignType::UInt32:
             return ForeignValue::uint32(low        ? static_cast<std::uint32_t>(set)
                                         : set == 2 ? 2u
                                                    : UINT32_MAX);
         case ForeignType::Float:
             return ForeignValue::float32(low ? static_cast<float>(set) : set == 2 ? -1.5f : 1e30f);
-        default:
-            return ForeignValue::float64(low ? set : set == 2 ? -1.5 : 1e30);
+        default: return ForeignValue::float64(low ? set : set == 2 ? -1.5 : 1e30);
     }
 }
 
@@ -533,35 +516,18 @@ std::vector<unsigned char> ImageBytes(ElementType type, std::size_t count) {
         unsigned char* at = bytes.data() + i * size;
         auto put = [&](auto value) { std::memcpy(at, &value, sizeof value); };
         switch (type) {
-            case ElementType::Float32:
-                put(static_cast<float>(pattern) * 0.75f);
-                break;
-            case ElementType::Float64:
-                put(static_cast<double>(pattern) * 0.375);
-                break;
-            case ElementType::Int8:
-                put(static_cast<std::int8_t>(pattern));
-                break;
-            case ElementType::Int16:
-                put(static_cast<std::int16_t>(pattern * 300));
-                break;
-            case ElementType::Int32:
-                put(static_cast<std::int32_t>(pattern * 70000));
-                break;
-            case ElementType::UInt8:
-                put(static_cast<std::uint8_t>(pattern + 11));
-                break;
-            case ElementType::UInt16:
-                put(static_cast<std::uint16_t>((pattern + 11) * 2000));
-                break;
+            case ElementType::Float32: put(static_cast<float>(pattern) * 0.75f); break;
+            case ElementType::Float64: put(static_cast<double>(pattern) * 0.375); break;
+            case ElementType::Int8: put(static_cast<std::int8_t>(pattern)); break;
+            case ElementType::Int16: put(static_cast<std::int16_t>(pattern * 300)); break;
+            case ElementType::Int32: put(static_cast<std::int32_t>(pattern * 70000)); break;
+            case ElementType::UInt8: put(static_cast<std::uint8_t>(pattern + 11)); break;
+            case ElementType::UInt16: put(static_cast<std::uint16_t>((pattern + 11) * 2000)); break;
             case ElementType::UInt32:
                 put(static_cast<std::uint32_t>((pattern + 11) * 190000));
                 break;
-            case ElementType::Binary:
-                put(static_cast<std::uint8_t>(i % 2));
-                break;
-            default:
-                break;
+            case ElementType::Binary: put(static_cast<std::uint8_t>(i % 2)); break;
+            default: break;
         }
     }
     return bytes;
@@ -696,9 +662,7 @@ StandIn::SweptCall MakeCall(const FunctionPlan& plan, const Case& c, void* entry
                     arguments.push_back(
                         ForeignValue::pointer(const_cast<char*>(TextValue(set).c_str())));
                     break;
-                case Supply::Number:
-                    arguments.push_back(NumberValue(p, set));
-                    break;
+                case Supply::Number: arguments.push_back(NumberValue(p, set)); break;
                 case Supply::NumberAddress:
                     numbers[i] = NumberValue(p, set);
                     arguments.push_back(ForeignValue::pointer(&numbers[i].d));
@@ -714,20 +678,13 @@ StandIn::SweptCall MakeCall(const FunctionPlan& plan, const Case& c, void* entry
             std::size_t width = 8;
             switch (plan.result.foreign) {
                 case ForeignType::UInt8:
-                case ForeignType::Int8:
-                    width = 1;
-                    break;
+                case ForeignType::Int8: width = 1; break;
                 case ForeignType::Int16:
-                case ForeignType::UInt16:
-                    width = 2;
-                    break;
+                case ForeignType::UInt16: width = 2; break;
                 case ForeignType::Int32:
                 case ForeignType::UInt32:
-                case ForeignType::Float:
-                    width = 4;
-                    break;
-                default:
-                    break;
+                case ForeignType::Float: width = 4; break;
+                default: break;
             }
             result.value.assign(reinterpret_cast<const char*>(&answer.d), width);
         }

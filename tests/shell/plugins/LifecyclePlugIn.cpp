@@ -57,7 +57,7 @@ std::int32_t Twice(std::int32_t value) {
 }
 
 class LifecyclePlugIn : public PlugIn::PlugInMain {
-public:
+  public:
     void Startup() override {
         AddFunction("long Twice( long )", reinterpret_cast<void*>(&Twice));
         AddFunction("long Thrice( long )", reinterpret_cast<void*>(&Twice));

@@ -13,17 +13,17 @@ using namespace Vorna;
 const FrameworkUnitUsers sUsers;
 
 class KeptMenu : public PlugIn::StandardPlugInMenu {
-public:
+  public:
     KeptMenu() : StandardPlugInMenu(qz_string("Kept")) { AppendCommand({7, 1}); }
     ~KeptMenu() = default;
     bool DoItem(std::int32_t, std::int32_t) override { return false; }
 };
 
 class MenuPlugIn : public PlugIn::PlugInMain {
-public:
+  public:
     void Startup() override { fMenu = std::make_unique<KeptMenu>(); }
 
-private:
+  private:
     std::unique_ptr<KeptMenu> fMenu;
 };
 
