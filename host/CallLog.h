@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 

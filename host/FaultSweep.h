@@ -47,7 +47,7 @@
 
 #include "Images.h"
 #include "ObjectKinds.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 

@@ -42,16 +42,17 @@
 #include "NativeCall.h"
 #include "ObjectKinds.h"
 #include "Signature.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 
-constexpr std::uint32_t kDefaultHostVersion = 0x03040400;
+constexpr std::uint32_t kDefaultHostVersion = QZ_FIRST_VERSION_WITH_IMAGE_LOCKING;
 
-// Texts this host uses for the error codes whose datum is a message.
-constexpr std::int32_t kErrorTextCopied = 28802;
-constexpr std::int32_t kErrorText = 28803;
-constexpr std::int32_t kErrorOutOfMemory = 28810;
+// The error codes a module raises, as the boundary defines them.
+constexpr std::int32_t kErrorTextCopied = QZ_ERROR_TEXT_COPIED;
+constexpr std::int32_t kErrorText = QZ_ERROR_TEXT;
+constexpr std::int32_t kErrorOutOfMemory = QZ_ERROR_OUT_OF_MEMORY;
+// This host's text for a text code without a text.
 extern const char* const kUnspecifiedErrorText;  // "An unspecified error has occurred."
 
 // A function a module registered through environment slot 6.

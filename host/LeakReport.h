@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ObjectKinds.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 

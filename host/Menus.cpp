@@ -7,7 +7,6 @@
 
 #include "Host.h"
 #include "NativeCall.h"
-#include "menus/CallbackRecords.h"
 
 namespace StandIn {
 
@@ -19,11 +18,6 @@ const char* const kUnregisterCustomTool = "void UnregisterCustomTool( long )";
 namespace {
 
 namespace Rec = Vorna::PlugIn;
-
-template <class Fn>
-Fn function(const Vorna::HostCallbackRecord* record, int position) {
-    return reinterpret_cast<Fn>(record->functions[position]);
-}
 
 // The text the host shows for an error the module reported.
 std::string errorText(std::int32_t code, Vorna::ErrorDatum datum) {
@@ -46,16 +40,20 @@ class ErrorRecord {
     Vorna::HostErrorRecord fRecord{0, 0};
 };
 
-// The record at an address the module passed, checked before the host keeps it.
-const Vorna::HostCallbackRecord* checkedRecord(std::intptr_t address, const char* what) {
+// The record at an address the module passed, checked before the host keeps it: its version,
+// and each of its five functions present.
+template <class Record, class... Functions>
+const Record* checkedRecord(std::intptr_t address, const char* what,
+                            Functions Record::*... functions) {
     if (address == 0) throw ScriptError(std::string(what) + ": the callback record is null.");
-    const auto* record = reinterpret_cast<const Vorna::HostCallbackRecord*>(address);
-    if (record->version != 1) {
+    const auto* record = reinterpret_cast<const Record*>(address);
+    if (record->version != QZ_CALLBACK_RECORD_VERSION) {
         throw ScriptError(std::string(what) + ": callback record version " +
                           std::to_string(record->version) + ", expected 1.");
     }
-    for (int i = 0; i < 5; ++i) {
-        if (!record->functions[i]) {
+    const bool present[] = {(record->*functions != nullptr)...};
+    for (std::size_t i = 0; i < sizeof...(functions); ++i) {
+        if (!present[i]) {
             throw ScriptError(std::string(what) + ": function " + std::to_string(i) +
                               " of the callback record is null.");
         }
@@ -110,7 +108,10 @@ Menus::~Menus() {
 std::int32_t Menus::registerMenu(std::intptr_t recordAddress) {
     MenuRegistration registration;
     registration.token = fNextToken++;
-    registration.record = checkedRecord(recordAddress, "RegisterCustomMenu");
+    registration.record =
+        checkedRecord(recordAddress, "RegisterCustomMenu", &Rec::MenuCallbackRecord::create,
+                      &Rec::MenuCallbackRecord::destroy, &Rec::MenuCallbackRecord::count,
+                      &Rec::MenuCallbackRecord::getItem, &Rec::MenuCallbackRecord::doItem);
     fMenuRegistrations.push_back(registration);
     if (fCreateOnRegister) {
         try {
@@ -130,7 +131,7 @@ void Menus::unregisterMenu(std::int32_t token) {
                           std::to_string(token) + ".");
     }
     registration->active = false;
-    auto destroyFn = function<Rec::MenuDestroyFn>(registration->record, Rec::kMenuDestroy);
+    auto destroyFn = registration->record->destroy;
     std::vector<void*> users;
     users.swap(registration->users);
     // Every user is given back, last made first; the first error the module reports fails the
@@ -174,7 +175,7 @@ int Menus::activeMenuRegistrationCount() const {
 void Menus::create() {
     MenuRegistration& registration = activeRegistration();
     ErrorRecord error;
-    void* user = function<Rec::MenuCreateFn>(registration.record, Rec::kMenuCreate)(error.get());
+    void* user = registration.record->create(error.get());
     error.check();
     if (!user) throw ModuleError(0, 0, "create answered no user and reported no error");
     registration.users.push_back(user);
@@ -186,7 +187,7 @@ void Menus::destroy() {
     void* user = registration.users.back();
     registration.users.pop_back();
     ErrorRecord error;
-    function<Rec::MenuDestroyFn>(registration.record, Rec::kMenuDestroy)(user, error.get());
+    registration.record->destroy(user, error.get());
     error.check();
 }
 
@@ -205,18 +206,13 @@ namespace {
 // What a call of a menu record needs, copied before the walk: the module may register or
 // unregister while it runs.
 struct MenuCall {
-    const Vorna::HostCallbackRecord* record;
+    const Rec::MenuCallbackRecord* record;
     void* user;
-
-    template <class Fn>
-    Fn at(int position) const {
-        return function<Fn>(record, position);
-    }
 
     std::int32_t count() const {
         ErrorRecord error;
         std::int32_t total = -1;
-        std::int32_t answer = at<Rec::MenuCountFn>(Rec::kMenuCount)(user, error.get(), &total);
+        std::int32_t answer = record->count(user, error.get(), &total);
         error.check();
         if (answer != total) {
             throw ModuleError(0, 0,
@@ -259,8 +255,7 @@ MenuItem Menus::item(std::uint32_t index) {
     std::int32_t id1 = 0;
     std::int32_t id2 = 0;
     ErrorRecord error;
-    calls[i].at<Rec::MenuGetItemFn>(Rec::kMenuGetItem)(calls[i].user, error.get(), index, &buffer,
-                                                       &id1, &id2);
+    calls[i].record->getItem(calls[i].user, error.get(), index, &buffer, &id1, &id2);
     error.check();
     return decode(buffer, id1, id2);
 }
@@ -276,7 +271,7 @@ bool Menus::choose(std::int32_t id1, std::int32_t id2) {
     for (const MenuCall& call : activeCalls(fMenuRegistrations)) {
         ErrorRecord error;
         std::uint8_t handled = 0xEE;
-        call.at<Rec::MenuDoItemFn>(Rec::kMenuDoItem)(call.user, error.get(), id1, id2, &handled);
+        call.record->doItem(call.user, error.get(), id1, id2, &handled);
         error.check();
         if (handled != 0 && handled != 1) {
             throw ModuleError(0, 0, "doItem stored " + std::to_string(handled) + " as handled");
@@ -315,7 +310,10 @@ std::int32_t Menus::registerTool(const std::string& name, std::intptr_t recordAd
     ToolRegistration tool;
     tool.id = fNextToolID++;
     tool.name = name;
-    tool.record = checkedRecord(recordAddress, "RegisterCustomTool");
+    tool.record =
+        checkedRecord(recordAddress, "RegisterCustomTool", &Rec::ToolCallbackRecord::echo,
+                      &Rec::ToolCallbackRecord::idle, &Rec::ToolCallbackRecord::event,
+                      &Rec::ToolCallbackRecord::action1, &Rec::ToolCallbackRecord::action2);
     fTools.push_back(tool);
     return tool.id;
 }
@@ -351,25 +349,20 @@ namespace {
 // The record of a tool and the datum it is called with, copied before the call: the module may
 // register or withdraw tools while it runs.
 struct ToolCall {
-    explicit ToolCall(const ToolRegistration& t)
-        : record(t.record), tool(reinterpret_cast<Rec::PlugInTool*>(t.record->userData)) {}
-    template <class Fn>
-    Fn at(int position) const {
-        return function<Fn>(record, position);
-    }
-    const Vorna::HostCallbackRecord* record;
-    Rec::PlugInTool* tool;
+    explicit ToolCall(const ToolRegistration& t) : record(*t.record), tool(t.record->tool) {}
+    const Rec::ToolCallbackRecord record;
+    void* tool;
 };
 }  // namespace
 
 std::int32_t Menus::toolFunction0(std::int32_t id, std::int32_t x) {
     ToolCall call(tool(id));
-    return call.at<Rec::ToolFn0>(0)(call.tool, x);
+    return call.record.echo(call.tool, x);
 }
 
 void Menus::toolFunction1(std::int32_t id) {
     ToolCall call(tool(id));
-    call.at<Rec::ToolFn1>(1)(call.tool);
+    call.record.idle(call.tool);
 }
 
 void Menus::toolEvent(std::int32_t id, std::int32_t value1, std::int32_t first, std::int32_t second,
@@ -377,21 +370,21 @@ void Menus::toolEvent(std::int32_t id, std::int32_t value1, std::int32_t first, 
     ToolCall call(tool(id));
     std::int32_t pair[2] = {first, second};
     ErrorRecord error;
-    call.at<Rec::ToolFn2>(2)(call.tool, error.get(), value1, pair, value2);
+    call.record.event(call.tool, error.get(), value1, pair, value2);
     error.check();
 }
 
 void Menus::toolAction1(std::int32_t id) {
     ToolCall call(tool(id));
     ErrorRecord error;
-    call.at<Rec::ToolFn3>(3)(call.tool, error.get());
+    call.record.action1(call.tool, error.get());
     error.check();
 }
 
 void Menus::toolAction2(std::int32_t id) {
     ToolCall call(tool(id));
     ErrorRecord error;
-    call.at<Rec::ToolFn4>(4)(call.tool, error.get());
+    call.record.action2(call.tool, error.get());
     error.check();
 }
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 
@@ -58,7 +58,7 @@ struct MenuItem {
 // A menu record the module registered.
 struct MenuRegistration {
     std::int32_t token = 0;
-    const Vorna::HostCallbackRecord* record = nullptr;
+    const Vorna::PlugIn::MenuCallbackRecord* record = nullptr;
     std::vector<void*> users;  // answers of create not yet destroyed
     bool active = true;
 };
@@ -67,7 +67,7 @@ struct MenuRegistration {
 struct ToolRegistration {
     std::int32_t id = 0;
     std::string name;
-    const Vorna::HostCallbackRecord* record = nullptr;
+    const Vorna::PlugIn::ToolCallbackRecord* record = nullptr;
     bool active = true;
 };
 

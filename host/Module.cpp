@@ -43,12 +43,12 @@ Module Module::load(const std::string& path) {
     }
     std::string missing;
     ModuleExports x;
-    x.getVersion = exportOf<Vorna::QZPlugInGetVersionFn>(*library, "QZPlugIn_GetVersion", missing);
-    x.link = exportOf<Vorna::QZPlugInLink2Fn>(*library, "QZPlugIn_Link_2", missing);
-    x.startup = exportOf<Vorna::PlugInLifecycleFn>(*library, "PlugInStartup", missing);
-    x.run = exportOf<Vorna::PlugInLifecycleFn>(*library, "PlugInRun", missing);
-    x.shutdown = exportOf<Vorna::PlugInLifecycleFn>(*library, "PlugInShutdown", missing);
-    x.cleanup = exportOf<Vorna::PlugInLifecycleFn>(*library, "PlugInCleanup", missing);
+    x.getVersion = exportOf<QZPlugInGetVersionFn>(*library, "QZPlugIn_GetVersion", missing);
+    x.link = exportOf<QZPlugInLinkFn>(*library, "QZPlugIn_Link_2", missing);
+    x.startup = exportOf<QZPlugInLifecycleFn>(*library, "PlugInStartup", missing);
+    x.run = exportOf<QZPlugInLifecycleFn>(*library, "PlugInRun", missing);
+    x.shutdown = exportOf<QZPlugInLifecycleFn>(*library, "PlugInShutdown", missing);
+    x.cleanup = exportOf<QZPlugInLifecycleFn>(*library, "PlugInCleanup", missing);
     if (!missing.empty()) throw ModuleLoadError(path + " lacks the exports " + missing);
     Module m;
     m.fExports = x;
@@ -74,7 +74,7 @@ void Module::link(Vorna::HostEnvironment* environment) {
     fExports.link(environment);
 }
 
-void Module::require(Vorna::PlugInLifecycleFn fn, const char* name) const {
+void Module::require(QZPlugInLifecycleFn fn, const char* name) const {
     if (!fn) throw std::logic_error(std::string("module unloaded: cannot call ") + name);
 }
 

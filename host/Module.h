@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 
@@ -25,12 +25,12 @@ class DynamicLibrary;
 
 // The six exports of a module.
 struct ModuleExports {
-    Vorna::QZPlugInGetVersionFn getVersion = nullptr;  // QZPlugIn_GetVersion
-    Vorna::QZPlugInLink2Fn link = nullptr;             // QZPlugIn_Link_2
-    Vorna::PlugInLifecycleFn startup = nullptr;        // PlugInStartup
-    Vorna::PlugInLifecycleFn run = nullptr;            // PlugInRun
-    Vorna::PlugInLifecycleFn shutdown = nullptr;       // PlugInShutdown
-    Vorna::PlugInLifecycleFn cleanup = nullptr;        // PlugInCleanup
+    QZPlugInGetVersionFn getVersion = nullptr;  // QZPlugIn_GetVersion
+    QZPlugInLinkFn link = nullptr;              // QZPlugIn_Link_2
+    QZPlugInLifecycleFn startup = nullptr;      // PlugInStartup
+    QZPlugInLifecycleFn run = nullptr;          // PlugInRun
+    QZPlugInLifecycleFn shutdown = nullptr;     // PlugInShutdown
+    QZPlugInLifecycleFn cleanup = nullptr;      // PlugInCleanup
 };
 
 // Loading failed: the library could not be opened or lacks exports (all missing ones named).
@@ -68,7 +68,7 @@ class Module {
 
   private:
     Module() = default;
-    void require(Vorna::PlugInLifecycleFn fn, const char* name) const;
+    void require(QZPlugInLifecycleFn fn, const char* name) const;
 
     ModuleExports fExports;
     std::unique_ptr<DynamicLibrary> fLibrary;

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "Signature.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace StandIn {
 

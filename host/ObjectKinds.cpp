@@ -11,22 +11,9 @@ struct KindRow {
 };
 
 constexpr KindRow kKinds[kObjectKindCount] = {
-    {ObjectKind::Image, "Vorna:Photarion:Image", "Image"},
-    {ObjectKind::RegionOfInterest, "Vorna:Photarion:RegionOfInterest", "RegionOfInterest"},
-    {ObjectKind::Component, "Vorna:Photarion:Component", "Component"},
-    {ObjectKind::ImageDisplay, "Vorna:Photarion:ImageDisplay", "ImageDisplay"},
-    {ObjectKind::LinePlotImageDisplay, "Vorna:Photarion:LinePlotImageDisplay",
-     "LinePlotImageDisplay"},
-    {ObjectKind::RasterImageDisplay, "Vorna:Photarion:RasterImageDisplay", "RasterImageDisplay"},
-    {ObjectKind::SurfacePlotImageDisplay, "Vorna:Photarion:SurfacePlotImageDisplay",
-     "SurfacePlotImageDisplay"},
-    {ObjectKind::ImageDocument, "Vorna:Photarion:ImageDocument", "ImageDocument"},
-    {ObjectKind::TagGroup, "Vorna:Photarion:TagGroup", "TagGroup"},
-    {ObjectKind::Window, "Vorna:Photarion:Window", "Window"},
-    {ObjectKind::ScriptObject, "Vorna:Photarion:ScriptObject", "ScriptObject"},
-    {ObjectKind::String, "Vorna:Photarion:String", "String"},
-    {ObjectKind::Throwable, "Vorna:Photarion:Throwable", "Throwable"},
-    {ObjectKind::Function, "Vorna:Photarion:Function", "Function"},
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) \
+    {ObjectKind::Kind, TypeKey, #Kind},
+#include "abi/ObjectKinds.def"
 };
 
 bool isDisplay(ObjectKind k) {

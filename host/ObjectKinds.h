@@ -1,5 +1,5 @@
-// The fourteen kinds of host object and the type keys under which a module asks for their class
-// interfaces.
+// The kinds of host object and the type keys under which a module asks for their class
+// interfaces, from the table the framework uses too (abi/ObjectKinds.def).
 #pragma once
 
 #include <cstddef>
@@ -9,23 +9,14 @@
 namespace StandIn {
 
 enum class ObjectKind {
-    Image,
-    RegionOfInterest,
-    Component,
-    ImageDisplay,
-    LinePlotImageDisplay,
-    RasterImageDisplay,
-    SurfacePlotImageDisplay,
-    ImageDocument,
-    TagGroup,
-    Window,
-    ScriptObject,
-    String,
-    Throwable,
-    Function,
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) Kind,
+#include "abi/ObjectKinds.def"
 };
 
-constexpr std::size_t kObjectKindCount = 14;
+constexpr std::size_t kObjectKindCount = 0
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) +1
+#include "abi/ObjectKinds.def"
+    ;
 
 // "Vorna:Photarion:Image" etc.
 const char* typeKey(ObjectKind kind);

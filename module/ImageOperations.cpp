@@ -121,40 +121,37 @@ struct ResultShape {
     std::uint32_t height;
 };
 
-// The common shape of both operations, inside the entry guard: read the input's sizes and
-// element kind, let `plan` refuse or shape the result, create it, lock both images, let `compute`
-// fill the result from the input's locked data, tell the host the result changed, and unlock
-// result then input. Answers the result, also when a later step failed; 0 when none was made.
+// The common shape of both operations: read the input's sizes and element kind, let `plan`
+// refuse or shape the result, create it into `result`, lock both images, let `compute` fill the
+// result from the input's locked data, tell the host the result changed, and unlock result then
+// input.
 template <class Plan, class Compute>
-Handle RunImageOperation(Handle* image, const Refusals& refusals, Plan plan, Compute compute) {
-    ImageRef result;
-    PlugIn::RunGuarded([&] {
-        ImageRef input(image ? *image : 0);
-        const Sizes sizes = ReadSizes(input, refusals);
-        const ElementKind kind = RealElementKind(input, refusals);
-        const ResultShape shape = plan(sizes);
-        result = QZ::CreateFloatImage(shape.name, static_cast<std::int32_t>(shape.width),
-                                      static_cast<std::int32_t>(shape.height));
+void RunImageOperation(ImageRef& result, Handle* image, const Refusals& refusals, Plan plan,
+                       Compute compute) {
+    ImageRef input(image ? *image : 0);
+    const Sizes sizes = ReadSizes(input, refusals);
+    const ElementKind kind = RealElementKind(input, refusals);
+    const ResultShape shape = plan(sizes);
+    result = QZ::CreateFloatImage(shape.name, static_cast<std::int32_t>(shape.width),
+                                  static_cast<std::int32_t>(shape.height));
 
-        ImageDataLock inputLock(input, kLockContiguous);
-        ImageDataLock resultLock(result, kLockContiguous);
-        if (!LockHolds(inputLock, sizes.width, sizes.height, ElementBytes(kind)) ||
-            !LockHolds(resultLock, shape.width, shape.height, sizeof(float)))
-            ThrowMessage(refusals.otherData);
-        compute(inputLock.Data<void>(), kind, sizes, resultLock.Data<void>());
+    ImageDataLock inputLock(input, kLockContiguous);
+    ImageDataLock resultLock(result, kLockContiguous);
+    if (!LockHolds(inputLock, sizes.width, sizes.height, ElementBytes(kind)) ||
+        !LockHolds(resultLock, shape.width, shape.height, sizeof(float)))
+        ThrowMessage(refusals.otherData);
+    compute(inputLock.Data<void>(), kind, sizes, resultLock.Data<void>());
 
-        QZ::ImageDataChanged(result);
-        resultLock.Unlock();
-        inputLock.Unlock();
-    });
-    return result.release();
+    QZ::ImageDataChanged(result);
+    resultLock.Unlock();
+    inputLock.Unlock();
 }
 
 }  // namespace
 
-Handle HoughTransform(Handle* image) {
-    return RunImageOperation(
-        image, kHoughRefusals,
+void HoughTransform(ImageRef& result, Handle* image) {
+    RunImageOperation(
+        result, image, kHoughRefusals,
         [](const Sizes& sizes) {
             const std::uint32_t side = std::max(sizes.width, sizes.height);
             return ResultShape{"Hough Transform", side, side};
@@ -169,10 +166,10 @@ Handle HoughTransform(Handle* image) {
         });
 }
 
-Handle ShiftImage(Handle* image, float dx, float dy) {
+void ShiftImage(ImageRef& result, Handle* image, float dx, float dy) {
     std::int64_t tx = 0, ty = 0;
-    return RunImageOperation(
-        image, kShiftRefusals,
+    RunImageOperation(
+        result, image, kShiftRefusals,
         [&](const Sizes& sizes) {
             if (!std::isfinite(dx) || !std::isfinite(dy))
                 ThrowMessage("shiftImage needs finite offsets.");

@@ -1,16 +1,16 @@
-// The script functions this module adds to the host's language. Each is a plain function that the
-// host calls with the address of an image handle; each answers a new image handle carrying one
-// reference for the host, or 0 when no result was made.
+// The script functions this module adds to the host's language. The host calls each with the
+// address of an image handle (through the entry AddFunction<> makes); each fills `result` with the
+// image it creates, which the host receives even when a later step fails.
 #pragma once
 
-#include "shell/HostInterfaces.h"
+#include "hostcall/References.h"
 
 namespace Vorna {
 
 constexpr char kShiftImageSignature[] = "RealImagePtr shiftImage(ImageRef *,float,float)";
 constexpr char kHoughTransformSignature[] = "RealImagePtr HoughTransform(ImageRef *)";
 
-Handle HoughTransform(Handle* image);
-Handle ShiftImage(Handle* image, float dx, float dy);
+void HoughTransform(ImageRef& result, Handle* image);
+void ShiftImage(ImageRef& result, Handle* image, float dx, float dy);
 
 }  // namespace Vorna

@@ -7,8 +7,8 @@ namespace Vorna {
 ModulePlugIn::~ModulePlugIn() = default;
 
 void ModulePlugIn::Startup() {
-    AddFunction(kShiftImageSignature, reinterpret_cast<void*>(&ShiftImage));
-    AddFunction(kHoughTransformSignature, reinterpret_cast<void*>(&HoughTransform));
+    AddFunction<&ShiftImage>(kShiftImageSignature);
+    AddFunction<&HoughTransform>(kHoughTransformSignature);
 }
 
 // The module's one main object, constructed at load and destroyed at unload.

@@ -57,7 +57,8 @@ step "installing into a temporary prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
 
 for file in \
-  include/photarion-sdk/shell/PlugInMain.h include/photarion-sdk/shell/HostInterfaces.h \
+  include/photarion-sdk/shell/PlugInMain.h include/photarion-sdk/shell/Boundary.h \
+  include/photarion-sdk/abi/Boundary.h include/photarion-sdk/abi/ObjectKinds.def \
   include/photarion-sdk/hostcall/References.h include/photarion-sdk/hostcall/Marshal.h \
   include/photarion-sdk/hostcall/Stubs.h include/photarion-sdk/members/ImageRef.inc \
   include/photarion-sdk/members/qz_string.inc include/photarion-sdk/errors/Exceptions.h \
@@ -70,6 +71,7 @@ for file in \
   lib/cmake/PhotarionPlugInSDK/PhotarionPlugInSDKTargets.cmake \
   lib/cmake/PhotarionPlugInSDK/PhotarionHostTargets.cmake \
   share/photarion-sdk/generate_stubs.py share/photarion-sdk/catalogue.txt \
+  share/photarion-sdk/ObjectKinds.def \
   bin/photarion-run bin/photarion-make-sample; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
@@ -169,18 +171,14 @@ namespace {
 
 const Vorna::FrameworkUnitUsers sUsers;
 
-std::int32_t Area(Vorna::Handle* image) {
-    std::int32_t area = -1;
-    Vorna::PlugIn::RunGuarded([&] {
-        Vorna::ImageRef input(image ? *image : 0);
-        area = static_cast<std::int32_t>(Vorna::Measure::ImageGetDimensionSize(input, 0) *
-                                         Vorna::Measure::ImageGetDimensionSize(input, 1));
-    });
-    return area;
+void Area(std::int32_t& area, Vorna::Handle* image) {
+    Vorna::ImageRef input(image ? *image : 0);
+    area = static_cast<std::int32_t>(Vorna::Measure::ImageGetDimensionSize(input, 0) *
+                                     Vorna::Measure::ImageGetDimensionSize(input, 1));
 }
 
 class AreaPlugIn final : public Vorna::PlugIn::PlugInMain {
-    void Startup() override { AddFunction("long Area(ImageRef *)", reinterpret_cast<void*>(&Area)); }
+    void Startup() override { AddFunction<&Area>("long Area(ImageRef *)"); }
 };
 AreaPlugIn sAreaPlugIn;
 

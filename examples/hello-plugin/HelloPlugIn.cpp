@@ -38,46 +38,42 @@ void CheckResults() {
     ThrowMessage("The results window did not take the text.");
 }
 
-// The host calls this with the address of the caller's image handle and takes over the handle
-// it answers (one reference for the host), or 0 when no image was made.
-Handle Invert(Handle* image) {
-    ImageRef result;
-    PlugIn::RunGuarded([&] {
-        // Our own reference to the argument: counted while we use it, dropped at the end.
-        ImageRef input(image ? *image : 0);
-        if (QZ::ImageGetNumDimensions(input) != 2)
-            ThrowMessage("Invert takes a two-dimensional image.");
-        if (QZ::ImageIsDataTypeComplex(input) || !QZ::ImageIsDataTypeFloat(input) ||
-            QZ::ImageGetDataElementByteSize(input) != 4)
-            ThrowMessage("Invert takes an image of 4-byte reals.");
-        const std::uint32_t width = QZ::ImageGetDimensionSize(input, 0);
-        const std::uint32_t height = QZ::ImageGetDimensionSize(input, 1);
+// The host calls this, through the entry that AddFunction<&Invert> makes, with the address of
+// the caller's image handle. Whatever `result` holds when it returns or fails goes to the host
+// (one reference for the host); nothing, when no image was made.
+void Invert(ImageRef& result, Handle* image) {
+    // Our own reference to the argument: counted while we use it, dropped at the end.
+    ImageRef input(image ? *image : 0);
+    if (QZ::ImageGetNumDimensions(input) != 2)
+        ThrowMessage("Invert takes a two-dimensional image.");
+    if (QZ::ImageIsDataTypeComplex(input) || !QZ::ImageIsDataTypeFloat(input) ||
+        QZ::ImageGetDataElementByteSize(input) != 4)
+        ThrowMessage("Invert takes an image of 4-byte reals.");
+    const std::uint32_t width = QZ::ImageGetDimensionSize(input, 0);
+    const std::uint32_t height = QZ::ImageGetDimensionSize(input, 1);
 
-        // Host results come back carrying one reference, which `result` now owns.
-        result = QZ::CreateFloatImage("Inverted", static_cast<std::int32_t>(width),
-                                      static_cast<std::int32_t>(height));
+    // Host results come back carrying one reference, which `result` now owns.
+    result = QZ::CreateFloatImage("Inverted", static_cast<std::int32_t>(width),
+                                  static_cast<std::int32_t>(height));
 
-        // Contiguous data: element (x, y) at x + y * width, on either host generation.
-        ImageDataLock source(input, kLockContiguous);
-        ImageDataLock target(result, kLockContiguous);
-        const float* in = source.Data<float>();
-        float* out = target.Data<float>();
-        const std::size_t count = std::size_t{width} * height;
-        double sum = 0.0;
-        for (std::size_t i = 0; i < count; ++i) {
-            out[i] = -in[i];
-            sum += in[i];
-        }
-        QZ::ImageDataChanged(result);
-        target.Unlock();
-        source.Unlock();
+    // Contiguous data: element (x, y) at x + y * width, on either host generation.
+    ImageDataLock source(input, kLockContiguous);
+    ImageDataLock target(result, kLockContiguous);
+    const float* in = source.Data<float>();
+    float* out = target.Data<float>();
+    const std::size_t count = std::size_t{width} * height;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] = -in[i];
+        sum += in[i];
+    }
+    QZ::ImageDataChanged(result);
+    target.Unlock();
+    source.Unlock();
 
-        PlugIn::results << "Invert: " << width << " x " << height << " pixels, mean "
-                        << (count ? sum / static_cast<double>(count) : 0.0) << std::endl;
-        CheckResults();
-    });
-    // Whatever happened, the host gets the result's reference if an image was made.
-    return result.release();
+    PlugIn::results << "Invert: " << width << " x " << height << " pixels, mean "
+                    << (count ? sum / static_cast<double>(count) : 0.0) << std::endl;
+    CheckResults();
 }
 
 constexpr PlugIn::CommandID kSayHello{1, 0};
@@ -118,7 +114,7 @@ class HelloMenu final : public PlugIn::StandardPlugInMenu {
 class HelloPlugIn final : public Vorna::PlugIn::PlugInMain {
   public:
     void Startup() override {
-        AddFunction(kInvertSignature, reinterpret_cast<void*>(&Invert));
+        AddFunction<&Invert>(kInvertSignature);
         // A menu needs the linked host: it cannot be a static object of its own.
         if (!fMenu) fMenu.emplace();
     }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <typeinfo>
 
+#include "errors/EdgeGuard.h"
 #include "shell/PlugInMain.h"
 
 namespace Vorna {
@@ -155,7 +157,7 @@ void ThrowErrorMessage(const char* text) {
     RaiseError(kErrorText, reinterpret_cast<ErrorDatum>(text));
 }
 
-void ThrowOutOfMemory() { RaiseError(kErrorOutOfMemory, 14); }
+void ThrowOutOfMemory() { RaiseError(kErrorOutOfMemory, kOutOfMemoryDatum); }
 
 bool ReportAssertion(const char* file, int line, const char* condition, std::int32_t severity) {
     std::snprintf(sAssertionText, sizeof sAssertionText,
@@ -169,27 +171,66 @@ bool IsUserAbort(const std::exception& e) {
     return ve && ve->fCode == -128;
 }
 
-void ExceptionToErrorCode(const std::exception& e, std::int32_t& code, ErrorDatum& datum) {
-    if (auto* ve = dynamic_cast<const vorna_exception*>(&e)) {
-        code = ve->fCode;
-        datum = ve->fData;
-        return;
+// ---- The edges' ladder ------------------------------------------------------------------------
+
+namespace {
+
+ErrorDatum CopyExceptionText(const char* text) {
+    CopyCut(sExceptionText, text, kErrorTextBufferSize - 1);
+    return reinterpret_cast<ErrorDatum>(sExceptionText);
+}
+
+// The ladder's answer for an exception held as a std::exception outside its handler, for the
+// conversions below; the edges use CurrentEdgeError itself.
+EdgeError EdgeErrorOf(const std::exception& e) {
+    using Source = EdgeError::Source;
+    if (auto* host = dynamic_cast<const PlugIn::qzplugin_exception*>(&e))
+        return {Source::Host, host, kErrorTextCopied, 0};
+    if (auto* own = dynamic_cast<const vorna_exception*>(&e))
+        return {Source::Module, nullptr, own->fCode, own->fData};
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return {Source::OutOfMemory, nullptr, kErrorOutOfMemory, kOutOfMemoryDatum};
+    return {Source::Standard, nullptr, kErrorTextCopied, CopyExceptionText(e.what())};
+}
+
+}  // namespace
+
+EdgeError CurrentEdgeError() noexcept {
+    using Source = EdgeError::Source;
+    try {
+        throw;
+    } catch (const PlugIn::qzplugin_exception& e) {
+        return {Source::Host, &e, kErrorTextCopied, 0};
+    } catch (const vorna_exception& e) {
+        return {Source::Module, nullptr, e.fCode, e.fData};
+    } catch (const std::bad_alloc&) {
+        return {Source::OutOfMemory, nullptr, kErrorOutOfMemory, kOutOfMemoryDatum};
+    } catch (const std::exception& e) {
+        return {Source::Standard, nullptr, kErrorTextCopied, CopyExceptionText(e.what())};
+    } catch (...) {
+        return {Source::Unknown, nullptr, kErrorText, 0};
     }
-    CopyCut(sExceptionText, e.what(), kErrorTextBufferSize - 1);
-    code = kErrorTextCopied;
-    datum = reinterpret_cast<ErrorDatum>(sExceptionText);
+}
+
+Handle EdgeErrorToThrowable(const EdgeError& error) noexcept {
+    if (error.hostError) return Throwable(error.hostError->fThrowable).release();
+    EnvironmentScope scope;
+    if (!scope.HasContext()) return 0;
+    HostCallContext* context = scope.Context();
+    return context->table->newThrowable(context, error.code, error.datum);
+}
+
+void EdgeErrorToCode(const EdgeError& error, std::int32_t& code, ErrorDatum& datum) noexcept {
+    code = error.code;
+    datum = error.hostError ? CopyExceptionText(error.hostError->what()) : error.datum;
+}
+
+void ExceptionToErrorCode(const std::exception& e, std::int32_t& code, ErrorDatum& datum) {
+    EdgeErrorToCode(EdgeErrorOf(e), code, datum);
 }
 
 Handle ExceptionToHostError(const std::exception& e) {
-    if (auto* qe = dynamic_cast<const PlugIn::qzplugin_exception*>(&e))
-        return Throwable(qe->fThrowable).release();
-    EnvironmentScope scope;
-    if (!scope.HasContext()) return 0;
-    std::int32_t code;
-    ErrorDatum datum;
-    ExceptionToErrorCode(e, code, datum);
-    HostCallContext* context = scope.Context();
-    return context->table->newThrowable(context, code, datum);
+    return EdgeErrorToThrowable(EdgeErrorOf(e));
 }
 
 void OutOfMemoryHandler() { ThrowOutOfMemory(); }

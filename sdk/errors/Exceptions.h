@@ -5,23 +5,21 @@
 //
 // Module code raises its own errors only through the free functions below (ThrowMessage,
 // ThrowErrorMessage, ThrowOutOfMemory, RaiseError, ReportAssertion), so that the installed error
-// manager decides the exception and its text. At the edges, ExceptionToHostError and
-// ExceptionToErrorCode turn any caught exception into what the host understands.
+// manager decides the exception and its text. At the edges where the host called in, one ladder
+// (errors/EdgeGuard.h) turns whatever was thrown into what the host understands;
+// ExceptionToHostError and ExceptionToErrorCode give its answers for an exception object.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 
 #include "hostcall/References.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace Vorna {
 
-enum : std::int32_t {
-    kErrorTextCopied = 28802,   // datum: text in one of the module's static buffers
-    kErrorText = 28803,         // datum: text owned by the raiser, or null
-    kErrorOutOfMemory = 28810,  // datum: 14
-};
+// The error codes (kErrorTextCopied, kErrorText, kErrorOutOfMemory) are the host's:
+// shell/Boundary.h.
 
 // Sizes of the module-wide text buffers; texts are cut to one less than these.
 constexpr std::size_t kErrorTextBufferSize = 256;
@@ -113,7 +111,8 @@ bool ReportAssertion(const char* file, int line, const char* condition, std::int
 // True for a vorna_exception with code -128.
 bool IsUserAbort(const std::exception& e);
 
-// Any exception as a code and datum (texts cut to 255 characters).
+// Any exception as a code and datum, as the edges report it (errors/EdgeGuard.h): texts are cut
+// to 255 characters, std::bad_alloc is kErrorOutOfMemory.
 void ExceptionToErrorCode(const std::exception& e, std::int32_t& code, ErrorDatum& datum);
 
 // Any exception as a host Throwable; the caller owns one reference to the answer.

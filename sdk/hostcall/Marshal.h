@@ -12,7 +12,7 @@
 #include <type_traits>
 
 #include "hostcall/References.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace Vorna {
 

@@ -4,35 +4,21 @@ namespace Vorna {
 namespace {
 
 const char* const kTypeKeys[kObjectKindCount] = {
-    "Vorna:Photarion:Image",
-    "Vorna:Photarion:RegionOfInterest",
-    "Vorna:Photarion:Component",
-    "Vorna:Photarion:ImageDisplay",
-    "Vorna:Photarion:LinePlotImageDisplay",
-    "Vorna:Photarion:RasterImageDisplay",
-    "Vorna:Photarion:SurfacePlotImageDisplay",
-    "Vorna:Photarion:ImageDocument",
-    "Vorna:Photarion:TagGroup",
-    "Vorna:Photarion:Window",
-    "Vorna:Photarion:ScriptObject",
-    "Vorna:Photarion:String",
-    "Vorna:Photarion:Throwable",
-    "Vorna:Photarion:Function",
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) TypeKey,
+#include "abi/ObjectKinds.def"
 };
 
 ClassRecord sClassRecords[kObjectKindCount];
 
 // One listener per kind; a plain function per kind, since a listener gets only the environment.
-template <int I>
+template <ObjectKind K>
 void RefreshKind(HostEnvironment* environment) {
-    RefreshClass(static_cast<ObjectKind>(I), environment);
+    RefreshClass(K, environment);
 }
 EnvironmentListener sListeners[kObjectKindCount] = {
-    {nullptr, RefreshKind<0>},  {nullptr, RefreshKind<1>},  {nullptr, RefreshKind<2>},
-    {nullptr, RefreshKind<3>},  {nullptr, RefreshKind<4>},  {nullptr, RefreshKind<5>},
-    {nullptr, RefreshKind<6>},  {nullptr, RefreshKind<7>},  {nullptr, RefreshKind<8>},
-    {nullptr, RefreshKind<9>},  {nullptr, RefreshKind<10>}, {nullptr, RefreshKind<11>},
-    {nullptr, RefreshKind<12>}, {nullptr, RefreshKind<13>},
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) \
+    {nullptr, RefreshKind<ObjectKind::Kind>},
+#include "abi/ObjectKinds.def"
 };
 
 }  // namespace

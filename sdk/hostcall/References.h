@@ -17,30 +17,22 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
+#include "shell/Boundary.h"
 #include "shell/Environment.h"
-#include "shell/HostInterfaces.h"
 
 namespace Vorna {
 
-// The fourteen kinds of host object, in the order of their class records.
+// The kinds of host object (abi/ObjectKinds.def), in the order of their class records.
 enum class ObjectKind : int {
-    Image,
-    ROI,
-    Component,
-    ImageDisplay,
-    LinePlotImageDisplay,
-    RasterImageDisplay,
-    SurfacePlotImageDisplay,
-    ImageDocument,
-    TagGroup,
-    Window,
-    ScriptObject,
-    String,
-    Throwable,
-    Function,
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) Kind,
+#include "abi/ObjectKinds.def"
 };
-constexpr int kObjectKindCount = 14;
+constexpr int kObjectKindCount = 0
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) +1
+#include "abi/ObjectKinds.def"
+    ;
 
 // The text under which the host hands out a kind's class interface.
 const char* TypeKey(ObjectKind kind);
@@ -80,20 +72,9 @@ class ClassUser {
 // environment user first, then a class user for each kind.
 struct FrameworkUnitUsers {
     EnvironmentUser fEnvironmentUser;
-    ClassUser<ObjectKind::Image> fImage;
-    ClassUser<ObjectKind::ROI> fROI;
-    ClassUser<ObjectKind::Component> fComponent;
-    ClassUser<ObjectKind::ImageDisplay> fImageDisplay;
-    ClassUser<ObjectKind::LinePlotImageDisplay> fLinePlotImageDisplay;
-    ClassUser<ObjectKind::RasterImageDisplay> fRasterImageDisplay;
-    ClassUser<ObjectKind::SurfacePlotImageDisplay> fSurfacePlotImageDisplay;
-    ClassUser<ObjectKind::ImageDocument> fImageDocument;
-    ClassUser<ObjectKind::TagGroup> fTagGroup;
-    ClassUser<ObjectKind::Window> fWindow;
-    ClassUser<ObjectKind::ScriptObject> fScriptObject;
-    ClassUser<ObjectKind::String> fString;
-    ClassUser<ObjectKind::Throwable> fThrowable;
-    ClassUser<ObjectKind::Function> fFunction;
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) \
+    ClassUser<ObjectKind::Kind> f##Kind;
+#include "abi/ObjectKinds.def"
 };
 
 struct AdoptTag {
@@ -172,20 +153,8 @@ class HostReference {
     using HostReference<Name, ObjectKind::Kind>::HostReference; \
     using HostReference<Name, ObjectKind::Kind>::operator=;
 
-class ImageRef;
-class ROI;
-class Component;
-class ImageDisplay;
-class LinePlotImageDisplay;
-class RasterImageDisplay;
-class SurfacePlotImageDisplay;
-class ImageDocument;
-class TagGroup;
-class Window;
-class ScriptObject;
-class qz_string;
-class Throwable;
-class Function;
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) class ReferenceClass;
+#include "abi/ObjectKinds.def"
 
 // Plain values of the host's script types.
 using RGBColor = std::uint32_t;        // 4 bytes: three channels and one unused byte
@@ -201,8 +170,8 @@ using RealImagePtr = ImageRef;
 using ComplexImagePtr = ImageRef;
 using RGBImagePtr = ImageRef;
 
-class ROI : public HostReference<ROI, ObjectKind::ROI> {
-    VORNA_REFERENCE_BASICS(ROI, ROI)
+class ROI : public HostReference<ROI, ObjectKind::RegionOfInterest> {
+    VORNA_REFERENCE_BASICS(ROI, RegionOfInterest)
 #include "members/ROI.inc"
 };
 
@@ -316,8 +285,14 @@ class Function : public HostReference<Function, ObjectKind::Function> {
 
 #undef VORNA_REFERENCE_BASICS
 
-static_assert(sizeof(ImageRef) == sizeof(Handle), "a reference is one handle word");
-static_assert(sizeof(Function) == sizeof(Handle), "a reference is one handle word");
-static_assert(sizeof(qz_string) == sizeof(Handle), "a reference is one handle word");
+// The host writes handles through the address of a reference and hands images to script
+// functions as the address of one: every reference is one handle word.
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix)     \
+    static_assert(sizeof(ReferenceClass) == sizeof(Handle) &&           \
+                      alignof(ReferenceClass) <= alignof(Handle) &&     \
+                      std::is_standard_layout<ReferenceClass>::value && \
+                      ReferenceClass::kKind == ObjectKind::Kind,        \
+                  #ReferenceClass " is one handle word of kind " #Kind);
+#include "abi/ObjectKinds.def"
 
 }  // namespace Vorna

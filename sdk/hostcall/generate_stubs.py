@@ -95,33 +95,10 @@ PARAM_TYPES: Dict[str, ParamType] = {
     "Boolean *": ParamType(BOOL_PTR, "bool*"),
 }
 
-# Script types of host objects; all four image types share the ImageRef class (the other three
-# names are aliases of it in References.h, used here for readability).
-OBJECT_TYPES = {
-    "ImageRef": "ImageRef",
-    "RealImagePtr": "ImageRef",
-    "ComplexImagePtr": "ImageRef",
-    "RGBImagePtr": "ImageRef",
-    "TagGroup": "TagGroup",
-    "Component": "Component",
-    "ImageDisplay": "ImageDisplay",
-    "LinePlotImageDisplay": "LinePlotImageDisplay",
-    "RasterImageDisplay": "RasterImageDisplay",
-    "SurfacePlotImageDisplay": "SurfacePlotImageDisplay",
-    "ImageDocument": "ImageDocument",
-    "ROI": "ROI",
-    "Window": "Window",
-    "ScriptObject": "ScriptObject",
-    "Function": "Function",
-    "Throwable": "Throwable",
-    "qz_string": "qz_string",
-}
-for _word, _cls in OBJECT_TYPES.items():
-    PARAM_TYPES[_word] = ParamType(OBJECT, "const %s&" % _word, _cls)
-
-# Reference out-parameters: the host writes a counted handle through the reference's address.
-for _word in ("ImageRef", "TagGroup", "qz_string", "ImageDisplay"):
-    PARAM_TYPES[_word + " *"] = ParamType(OUT_REF, "%s*" % _word, _word)
+# Script types of host objects and their reference classes: read from the kinds table
+# (_install_kinds below), with the reference out-parameters the catalogue uses.
+OBJECT_TYPES: Dict[str, str] = {}
+OUT_REF_TYPES = ("ImageRef", "TagGroup", "qz_string", "ImageDisplay")
 
 # Result kinds.
 R_VOID = "void"
@@ -181,31 +158,52 @@ class Kind:
     cls: str
     prefix: str
     own_types: Tuple[str, ...]
+    enumerator: str = ""
 
 
-KINDS: List[Kind] = [
-    Kind("ImageRef", "Image", ("ImageRef", "RealImagePtr", "ComplexImagePtr", "RGBImagePtr")),
-    Kind("ROI", "ROI", ("ROI",)),
-    Kind("Component", "Component", ("Component",)),
-    Kind("ImageDisplay", "ImageDisplay", ("ImageDisplay",)),
-    Kind("LinePlotImageDisplay", "LinePlotImageDisplay", ("LinePlotImageDisplay",)),
-    Kind("RasterImageDisplay", "RasterImageDisplay", ("RasterImageDisplay",)),
-    Kind("SurfacePlotImageDisplay", "SurfacePlotImageDisplay", ("SurfacePlotImageDisplay",)),
-    Kind("ImageDocument", "ImageDocument", ("ImageDocument",)),
-    Kind("TagGroup", "TagGroup", ("TagGroup",)),
-    Kind("Window", "Window", ("Window",)),
-    Kind("ScriptObject", "ScriptObject", ("ScriptObject",)),
-    Kind("qz_string", "String", ("qz_string",)),
-    Kind("Throwable", "Throwable", ("Throwable",)),
-    Kind("Function", "Function", ("Function",)),
-]
+KINDS: List[Kind] = []
+
+KIND_ROW = re.compile(r'^QZ_OBJECT_KIND\((\w+), *(\w+), *"([^"]*)", *(\w+)\)')
+ALIAS_ROW = re.compile(r"^QZ_OBJECT_TYPE_ALIAS\((\w+), *(\w+)\)")
+DEFAULT_KINDS = [os.path.join(os.path.dirname(os.path.abspath(__file__)), *parts)
+                 for parts in ((os.pardir, "abi", "ObjectKinds.def"), ("ObjectKinds.def",))]
+
+
+def _install_kinds(path: str) -> None:
+    """Takes the kinds of host object from the framework's table (abi/ObjectKinds.def): the
+    reference classes, their script types and member prefixes."""
+    kinds: List[Kind] = []
+    aliases: Dict[str, List[str]] = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            m = KIND_ROW.match(line)
+            if m:
+                kinds.append(Kind(m.group(2), m.group(4), (m.group(2),), m.group(1)))
+                continue
+            m = ALIAS_ROW.match(line)
+            if m:
+                aliases.setdefault(m.group(2), []).append(m.group(1))
+    if not kinds:
+        raise OSError("no kinds in %s" % path)
+    KINDS[:] = [Kind(k.cls, k.prefix, k.own_types + tuple(aliases.get(k.enumerator, ())),
+                     k.enumerator) for k in kinds]
+    OBJECT_TYPES.clear()
+    for k in KINDS:
+        for word in k.own_types:
+            OBJECT_TYPES[word] = k.cls
+    for word, cls in OBJECT_TYPES.items():
+        PARAM_TYPES[word] = ParamType(OBJECT, "const %s&" % word, cls)
+    for word in OUT_REF_TYPES:
+        PARAM_TYPES[word + " *"] = ParamType(OUT_REF, "%s*" % word, word)
+    RESERVED_NAMES.update(OBJECT_TYPES)
+
 
 # Functions that carry a kind's prefix and take its type first, and still are no members.
 NOT_MEMBERS = {"StringConvertToEncoding"}
 
 # Names a generated function or member must not take: they would hide or shadow what the
 # generated code itself refers to.
-RESERVED_NAMES = set(OBJECT_TYPES) | {
+RESERVED_NAMES = {
     "RGBColor", "complex", "PFFileReference", "External32BitType", "Handle", "ScriptArgRecord",
     "CatalogueRow", "Marshal", "FrameworkUnitUsers", "kAdopt", "kCatalogue", "kCatalogueSize",
     "sUsers", "std", "Vorna",
@@ -222,6 +220,8 @@ reinterpret_cast return short signed sizeof static static_assert static_cast str
 template this thread_local throw true try typedef typeid typename union unsigned using virtual
 void volatile wchar_t while xor xor_eq
 """.split())
+
+_install_kinds(next((p for p in DEFAULT_KINDS if os.path.exists(p)), DEFAULT_KINDS[0]))
 
 # ---------------------------------------------------------------------------------------------
 # Rows
@@ -890,7 +890,7 @@ extern const std::size_t kDriverRowCount;
 
 
 def _kind_enum(cls: str) -> str:
-    return "ObjectKind::" + {"ImageRef": "Image", "qz_string": "String"}.get(cls, cls)
+    return "ObjectKind::" + next(k.enumerator for k in KINDS if k.cls == cls)
 
 
 def _scramble(key: int) -> int:
@@ -1065,6 +1065,8 @@ def main(argv: Optional[List[str]] = None) -> int:
     parser = argparse.ArgumentParser(description="Generate host script-function stubs from a "
                                      "catalogue of signatures.")
     parser.add_argument("--catalogue", required=True, help="catalogue file, one signature a line")
+    parser.add_argument("--kinds", help="the table of object kinds (abi/ObjectKinds.def; by "
+                        "default the one beside the SDK this script belongs to)")
     parser.add_argument("--out-dir", help="root of the generated stubs (and member operations)")
     parser.add_argument("--namespace", default="QZ",
                         help="namespace of the stubs, nested in Vorna (default QZ)")
@@ -1086,8 +1088,10 @@ def main(argv: Optional[List[str]] = None) -> int:
         parser.error("--stem must be an identifier")
 
     try:
+        if args.kinds:
+            _install_kinds(args.kinds)
         rows = read_catalogue(args.catalogue)
-    except CatalogueError as e:
+    except (CatalogueError, OSError) as e:
         print("generate_stubs.py: error: %s" % e, file=sys.stderr)
         return 1
 

@@ -2,8 +2,8 @@
 // many dimensions are in use, the host's element type code, and per dimension its size and byte
 // stride. The operations here re-shape or re-orient a view in place; they never touch the data.
 //
-// The record crosses the host boundary (the lock callbacks fill it), so its layout is fixed:
-// pointer, count, type, then five interleaved size/stride pairs of 32 bits each.
+// The record crosses the host boundary (the lock callbacks fill it): its fields and their layout
+// are those of QZDataViewRecord (abi/ImageData.h); a view adds operations, no data.
 //
 // A dimension at or beyond the count reads as size 1, stride 0, whatever its stored pair holds.
 #pragma once
@@ -11,21 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "shell/Boundary.h"
+
 namespace Vorna {
 
-constexpr std::uint32_t kMaxDataViewDimensions = 5;
-
-// One dimension: number of elements and signed distance in bytes between neighbours.
-struct DataViewDimension {
-    std::uint32_t fSize;
-    std::int32_t fStride;
-};
-
-struct DataView {
-    void* fData = nullptr;
-    std::uint32_t fDimensionCount = 0;
-    std::uint32_t fDataType = 0;
-    DataViewDimension fDimensions[kMaxDataViewDimensions] = {};
+struct DataView : QZDataViewRecord {
+    // No data, no dimensions.
+    DataView() : QZDataViewRecord{} {}
 
     // ---- Field access ------------------------------------------------------------------------
     // The data pointer, typed by the caller: view.Data<float>().
@@ -86,13 +78,6 @@ struct DataView {
         return dimension < fDimensionCount && dimension < kMaxDataViewDimensions;
     }
 };
-
-static_assert(sizeof(DataViewDimension) == 8, "a size/stride pair is two 32-bit words");
-static_assert(offsetof(DataView, fDimensionCount) == sizeof(void*), "count follows the pointer");
-static_assert(offsetof(DataView, fDimensions) == sizeof(void*) + 8, "pairs follow count and type");
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(DataView) == 52, "32-bit view record");
-#endif
 
 // ---- Orientation codes --------------------------------------------------------------------
 // The code whose Orient undoes Orient(code).

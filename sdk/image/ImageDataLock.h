@@ -19,20 +19,6 @@
 
 namespace Vorna {
 
-// The host's record of one lock: the module stores the host's token (the newer hosts'
-// "locked_data", the older hosts' data address) in the second word and leaves the first alone.
-struct ImageLockToken {
-    std::uint32_t fReserved = 0;
-    void* fToken = nullptr;
-};
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(ImageLockToken) == 8 && offsetof(ImageLockToken, fToken) == 4,
-              "32-bit lock record: the token is the second word");
-#endif
-
-// The only lock flag in use: a request for contiguous data. Older hosts accept nothing else.
-constexpr std::uint32_t kLockContiguous = 1;
-
 // A rectangle of the image plane: dimension 0 runs along left … right, dimension 1 along
 // top … bottom; right and bottom are exclusive.
 struct SubArea {
@@ -88,7 +74,7 @@ class ImageDataLock : public DataView {
 
     ImageRef fImage;
     std::uint32_t fLockFlags;
-    ImageLockToken fLockData;
+    ImageLockToken fLockData = {};
     bool fLocked = false;
     bool fChanged = false;
 };

@@ -20,10 +20,9 @@
 #include <new>
 #include <optional>
 
+#include "errors/EdgeGuard.h"
 #include "errors/Exceptions.h"
 #include "hostcall/Stubs.h"
-#include "menus/CallbackGuard.h"
-#include "menus/CallbackRecords.h"
 #include "shell/PlugInMain.h"
 
 namespace Vorna {
@@ -120,24 +119,22 @@ void WriteText(const qz_string& text, char* field) {
 }
 
 // Writes the fields of the menu-entry buffer; the bytes between them stay as the host left them.
-void WriteEntry(const PlugInMenuEntry& entry, void* buffer) {
-    auto* out = static_cast<unsigned char*>(buffer);
-    auto field = [out](std::size_t offset) { return reinterpret_cast<char*>(out + offset); };
-    WriteText(entry.fMenuName, field(offsetof(MenuEntryBuffer, fMenuName)));
-    WriteText(entry.fSubMenuName, field(offsetof(MenuEntryBuffer, fSubMenuName)));
-    out[offsetof(MenuEntryBuffer, fKind)] = entry.fKind;
-    WriteText(entry.fItemName, field(offsetof(MenuEntryBuffer, fItemName)));
-    out[offsetof(MenuEntryBuffer, fFlag1)] = entry.fFlag1;
-    out[offsetof(MenuEntryBuffer, fFlag2)] = entry.fFlag2;
-    out[offsetof(MenuEntryBuffer, fFlag3)] = entry.fFlag3;
-    out[offsetof(MenuEntryBuffer, fFlag4)] = entry.fFlag4;
-    out[offsetof(MenuEntryBuffer, fFlag5)] = entry.fFlag5;
-    std::memcpy(out + offsetof(MenuEntryBuffer, fValue), &entry.fValue, sizeof entry.fValue);
+void WriteEntry(const PlugInMenuEntry& entry, MenuEntryBuffer& out) {
+    WriteText(entry.fMenuName, out.fMenuName);
+    WriteText(entry.fSubMenuName, out.fSubMenuName);
+    out.fKind = entry.fKind;
+    WriteText(entry.fItemName, out.fItemName);
+    out.fFlag1 = entry.fFlag1;
+    out.fFlag2 = entry.fFlag2;
+    out.fFlag3 = entry.fFlag3;
+    out.fFlag4 = entry.fFlag4;
+    out.fFlag5 = entry.fFlag5;
+    out.fValue = entry.fValue;
 }
 
 // ---- Functions of the menu callback record ----------------------------------------------------
 
-MenuListHandle MenuCreate(HostErrorRecord* error) {
+MenuListHandle QZ_CALL MenuCreate(HostErrorRecord* error) {
     MenuListHandle user = nullptr;
     RunReportingTo(error, [&user] {
         Menus().fHostUsers.emplace_back();
@@ -146,7 +143,7 @@ MenuListHandle MenuCreate(HostErrorRecord* error) {
     return user;
 }
 
-MenuListHandle MenuDestroy(MenuListHandle handle, HostErrorRecord* error) {
+MenuListHandle QZ_CALL MenuDestroy(MenuListHandle handle, HostErrorRecord* error) {
     if (!handle) return handle;
     RunReportingTo(error, [handle] {
         auto& users = Menus().fHostUsers;
@@ -161,7 +158,7 @@ MenuListHandle MenuDestroy(MenuListHandle handle, HostErrorRecord* error) {
     return handle;
 }
 
-std::int32_t MenuCount(MenuListHandle, HostErrorRecord* error, std::int32_t* total) {
+std::int32_t QZ_CALL MenuCount(MenuListHandle, HostErrorRecord* error, std::int32_t* total) {
     std::uint32_t sum = 0;
     bool done = RunReportingTo(error, [&sum] {
         for (std::size_t i = 0; PlugInMenu* menu = MenuAt(i); ++i) sum += menu->CountItems();
@@ -172,8 +169,8 @@ std::int32_t MenuCount(MenuListHandle, HostErrorRecord* error, std::int32_t* tot
     return result;
 }
 
-void MenuGetItem(MenuListHandle, HostErrorRecord* error, std::uint32_t index, void* buffer,
-                 std::int32_t* id1, std::int32_t* id2) {
+void QZ_CALL MenuGetItem(MenuListHandle, HostErrorRecord* error, std::uint32_t index,
+                         MenuEntryBuffer* buffer, std::int32_t* id1, std::int32_t* id2) {
     RunReportingTo(error, [&] {
         std::uint32_t start = 0;
         for (std::size_t i = 0; PlugInMenu* menu = MenuAt(i); ++i) {
@@ -184,7 +181,7 @@ void MenuGetItem(MenuListHandle, HostErrorRecord* error, std::uint32_t index, vo
                 std::int32_t first = 0;
                 std::int32_t second = 0;
                 menu->GetItem(index - start, entry, &first, &second);
-                if (buffer) WriteEntry(entry, buffer);
+                if (buffer) WriteEntry(entry, *buffer);
                 if (id1) *id1 = first;
                 if (id2) *id2 = second;
                 return;
@@ -195,8 +192,8 @@ void MenuGetItem(MenuListHandle, HostErrorRecord* error, std::uint32_t index, vo
     });
 }
 
-void MenuDoItem(MenuListHandle, HostErrorRecord* error, std::int32_t id1, std::int32_t id2,
-                std::uint8_t* handled) {
+void QZ_CALL MenuDoItem(MenuListHandle, HostErrorRecord* error, std::int32_t id1, std::int32_t id2,
+                        std::uint8_t* handled) {
     RunReportingTo(error, [&] {
         bool taken = false;
         for (std::size_t i = 0; PlugInMenu* menu = MenuAt(i); ++i) {
@@ -209,14 +206,8 @@ void MenuDoItem(MenuListHandle, HostErrorRecord* error, std::int32_t id1, std::i
     });
 }
 
-const HostCallbackRecord sMenuCallbackRecord = {
-    1,
-    0,
-    {reinterpret_cast<void*>(static_cast<MenuCreateFn>(MenuCreate)),
-     reinterpret_cast<void*>(static_cast<MenuDestroyFn>(MenuDestroy)),
-     reinterpret_cast<void*>(static_cast<MenuCountFn>(MenuCount)),
-     reinterpret_cast<void*>(static_cast<MenuGetItemFn>(MenuGetItem)),
-     reinterpret_cast<void*>(static_cast<MenuDoItemFn>(MenuDoItem))},
+const MenuCallbackRecord sMenuCallbackRecord = {
+    QZ_CALLBACK_RECORD_VERSION, 0, MenuCreate, MenuDestroy, MenuCount, MenuGetItem, MenuDoItem,
 };
 
 }  // namespace

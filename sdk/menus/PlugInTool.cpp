@@ -1,9 +1,8 @@
 // Tools: their blocks, the functions of their callback records, and registration with the host.
 #include "menus/PlugInTool.h"
 
+#include "errors/EdgeGuard.h"
 #include "hostcall/Stubs.h"
-#include "menus/CallbackGuard.h"
-#include "menus/CallbackRecords.h"
 #include "shell/PlugInMain.h"
 
 namespace Vorna {
@@ -12,30 +11,32 @@ namespace {
 
 const FrameworkUnitUsers sUsers;
 
-// ---- Functions of a tool's callback record; the host passes the record's user datum first ------
+// ---- Functions of a tool's callback record; the host passes the record's tool first -----------
 
-std::int32_t ToolFunction0(PlugInTool*, std::int32_t x) { return x; }
+PlugInTool& ToolOf(void* tool) { return *static_cast<PlugInTool*>(tool); }
 
-void ToolFunction1(PlugInTool*) {}
+std::int32_t QZ_CALL ToolEcho(void*, std::int32_t x) { return x; }
 
-void ToolFunction2(PlugInTool* tool, HostErrorRecord* error, std::int32_t value1,
-                   const std::int32_t* pair, std::int32_t value2) {
+void QZ_CALL ToolIdle(void*) {}
+
+void QZ_CALL ToolEventOf(void* tool, HostErrorRecord* error, std::int32_t value1,
+                         const std::int32_t* pair, std::int32_t value2) {
     RunReportingTo(error, [=] {
         std::int32_t copy[2] = {0, 0};
         if (pair) {
             copy[0] = pair[0];
             copy[1] = pair[1];
         }
-        tool->ToolEvent(value1, copy, value2);
+        ToolOf(tool).ToolEvent(value1, copy, value2);
     });
 }
 
-void ToolFunction3(PlugInTool* tool, HostErrorRecord* error) {
-    RunReportingTo(error, [tool] { tool->ToolAction1(); });
+void QZ_CALL ToolAction1Of(void* tool, HostErrorRecord* error) {
+    RunReportingTo(error, [tool] { ToolOf(tool).ToolAction1(); });
 }
 
-void ToolFunction4(PlugInTool* tool, HostErrorRecord* error) {
-    RunReportingTo(error, [tool] { tool->ToolAction2(); });
+void QZ_CALL ToolAction2Of(void* tool, HostErrorRecord* error) {
+    RunReportingTo(error, [tool] { ToolOf(tool).ToolAction2(); });
 }
 
 }  // namespace
@@ -45,15 +46,13 @@ void ToolFunction4(PlugInTool* tool, HostErrorRecord* error) {
 PlugInToolBlock* RegisterCustomTool(PlugInTool* tool, const char* name) {
     auto block = std::make_unique<PlugInToolBlock>();
     block->fToolID = 0;
-    block->fRecord = {
-        1,
-        reinterpret_cast<std::intptr_t>(tool),
-        {reinterpret_cast<void*>(static_cast<ToolFn0>(ToolFunction0)),
-         reinterpret_cast<void*>(static_cast<ToolFn1>(ToolFunction1)),
-         reinterpret_cast<void*>(static_cast<ToolFn2>(ToolFunction2)),
-         reinterpret_cast<void*>(static_cast<ToolFn3>(ToolFunction3)),
-         reinterpret_cast<void*>(static_cast<ToolFn4>(ToolFunction4))},
-    };
+    block->fRecord = {QZ_CALLBACK_RECORD_VERSION,
+                      tool,
+                      ToolEcho,
+                      ToolIdle,
+                      ToolEventOf,
+                      ToolAction1Of,
+                      ToolAction2Of};
     block->fToolID = QZ::RegisterCustomTool(name, reinterpret_cast<std::intptr_t>(&block->fRecord));
     // From here the caller owns the block until it hands it to UnregisterCustomTool.
     return block.release();

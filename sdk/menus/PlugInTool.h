@@ -12,27 +12,15 @@
 //     };
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace Vorna {
 namespace PlugIn {
 
 class PlugInTool;
-
-// What the host holds for one tool: its own identifier for the tool, then the callback record
-// {1, the tool, toolFn0, ..., toolFn4} whose address it was given.
-struct PlugInToolBlock {
-    std::int32_t fToolID;
-    HostCallbackRecord fRecord;
-};
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(PlugInToolBlock) == 32, "32-bit tool block");
-static_assert(offsetof(PlugInToolBlock, fRecord) == 4, "the record follows the identifier");
-#endif
 
 class PlugInTool {
   public:

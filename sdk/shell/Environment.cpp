@@ -6,7 +6,7 @@ namespace {
 // ---- Stand-by objects. Their function tables lie in the objects themselves. ----------------
 
 template <class R, class... A>
-R Nothing(A...) {
+R QZ_CALL Nothing(A...) {
     return R();
 }
 
@@ -23,10 +23,12 @@ struct NullClassInterfaceObject {
     HostClassInterfaceTable table;
 };
 
-const char* EmptyText(HostClassInterface*) { return ""; }
-HostCallContext* NullContext(HostEnvironment*);
-HostClassInterface* NullClass(HostEnvironment*, std::int32_t, const char*);
-std::int32_t FailedCall(HostCallContext*, Handle, std::int32_t, ScriptArgRecord*) { return 1; }
+const char* QZ_CALL EmptyText(HostClassInterface*) { return ""; }
+HostCallContext* QZ_CALL NullContext(HostEnvironment*);
+HostClassInterface* QZ_CALL NullClass(HostEnvironment*, std::int32_t, const char*);
+std::int32_t QZ_CALL FailedCall(HostCallContext*, Handle, std::int32_t, ScriptArgRecord*) {
+    return 1;
+}
 
 NullCallContextObject sNullCallContext = {
     {&sNullCallContext.table},
@@ -62,8 +64,8 @@ NullClassInterfaceObject sNullClassInterface = {
         Nothing<std::intptr_t, HostClassInterface*>,  // 8
     }};
 
-HostCallContext* NullContext(HostEnvironment*) { return &sNullCallContext.object; }
-HostClassInterface* NullClass(HostEnvironment*, std::int32_t, const char*) {
+HostCallContext* QZ_CALL NullContext(HostEnvironment*) { return &sNullCallContext.object; }
+HostClassInterface* QZ_CALL NullClass(HostEnvironment*, std::int32_t, const char*) {
     return &sNullClassInterface.object;
 }
 

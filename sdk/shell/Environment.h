@@ -4,7 +4,7 @@
 // One thread, the host's: the counts and holders here are plain module-wide variables.
 #pragma once
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace Vorna {
 

@@ -1,14 +1,13 @@
-// Every record whose bytes the host application reads or writes, checked at compile time.
+// The field offsets of every record whose bytes the host reads or writes, checked at compile time.
 //
-// The host is a 32-bit program that knows nothing of C++: it reads interface tables slot by slot,
-// fills argument records by offset, reads error records, callback records, tool blocks and the
-// menu-entry buffer by offset. A field that moves, a record that grows or a boolean that widens
-// breaks the host silently, so each of those layouts is pinned here, on every target this SDK
-// is built for (shell/Layout.cpp compiles this header into the SDK itself):
-//   - on 32-bit targets (the host's width: 32-bit Windows, and the 32-bit Linux build that tests
-//     it), the exact offsets and sizes the host uses;
+// The host reads interface tables slot by slot and the records by offset: a field that moves
+// breaks it silently. The record sizes are checked where the records are defined (abi/, both
+// widths); what is checked here is where each field lies, on every target this SDK is built for
+// (shell/Layout.cpp compiles this header into the SDK itself):
+//   - on 32-bit targets (the host's width), the exact offsets the host uses;
 //   - on 64-bit targets, the same order with pointer-wide fields, so that a reordering shows up
 //     in the everyday native build already.
+// The framework's own records (the callbacks table, the image data lock) follow the same rules.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +17,8 @@
 #include "hostcall/References.h"
 #include "image/DataView.h"
 #include "image/ImageDataLock.h"
-#include "menus/CallbackRecords.h"
 #include "menus/PlugInTool.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 #include "shell/PlugInCallbacks.h"
 
 namespace Vorna {
@@ -33,132 +31,81 @@ constexpr std::size_t RoundUp(std::size_t n, std::size_t alignment) {
     return (n + alignment - 1) & ~(alignment - 1);
 }
 
-// Slot i of an interface table or of the callbacks table lies i words from its start.
+// Slot i of an interface table, a callback record or the callbacks table lies i words in.
 constexpr std::size_t Slot(std::size_t i) { return i * kWord; }
-
-template <class Reference>
-constexpr bool IsOneHandleWord() {
-    return sizeof(Reference) == 4 && alignof(Reference) <= 4 &&
-           std::is_standard_layout<Reference>::value;
-}
-
-}  // namespace LayoutDetail
 
 // ---- Scalars -------------------------------------------------------------------------------
 static_assert(sizeof(Handle) == 4, "host object handles are 32 bits on every target");
 static_assert(sizeof(bool) == 1, "booleans cross the host boundary as one byte");
 static_assert(sizeof(float) == 4 && sizeof(double) == 8, "IEEE single and double");
-static_assert(sizeof(ErrorDatum) == sizeof(void*), "an error datum carries a text address");
-static_assert(sizeof(std::int32_t) == 4 && sizeof(std::uint8_t) == 1, "fixed-width integers");
-
-// ---- Reference objects: one handle word each; the host writes handles through their address ---
-static_assert(LayoutDetail::IsOneHandleWord<ImageRef>(), "ImageRef is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<ROI>(), "ROI is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<Component>(), "Component is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<ImageDisplay>(), "ImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<LinePlotImageDisplay>(),
-              "LinePlotImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<RasterImageDisplay>(),
-              "RasterImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<SurfacePlotImageDisplay>(),
-              "SurfacePlotImageDisplay is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<ImageDocument>(), "ImageDocument is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<TagGroup>(), "TagGroup is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<Window>(), "Window is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<ScriptObject>(), "ScriptObject is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<qz_string>(), "qz_string is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<Throwable>(), "Throwable is one handle word");
-static_assert(LayoutDetail::IsOneHandleWord<Function>(), "Function is one handle word");
+static_assert(sizeof(ErrorDatum) == kWord, "an error datum carries a text address");
 
 // ---- Interface objects: a table pointer first; slot i of the table i words in ----------------
-static_assert(offsetof(HostEnvironment, table) == 0 &&
-                  sizeof(HostEnvironment) == LayoutDetail::kWord,
-              "an environment begins with its table");
-static_assert(offsetof(HostCallContext, table) == 0 &&
-                  sizeof(HostCallContext) == LayoutDetail::kWord,
-              "a call context begins with its table");
-static_assert(offsetof(HostClassInterface, table) == 0 &&
-                  sizeof(HostClassInterface) == LayoutDetail::kWord,
-              "a class interface begins with its table");
+static_assert(offsetof(HostEnvironment, table) == 0, "an environment begins with its table");
+static_assert(offsetof(HostCallContext, table) == 0, "a call context begins with its table");
+static_assert(offsetof(HostClassInterface, table) == 0, "a class interface begins with its table");
 
-static_assert(sizeof(HostEnvironmentTable) == LayoutDetail::Slot(10), "environment: ten slots");
-static_assert(offsetof(HostEnvironmentTable, addReference) == LayoutDetail::Slot(0),
-              "environment slot 0");
-static_assert(offsetof(HostEnvironmentTable, release) == LayoutDetail::Slot(1),
-              "environment slot 1");
-static_assert(offsetof(HostEnvironmentTable, version) == LayoutDetail::Slot(2),
-              "environment slot 2");
-static_assert(offsetof(HostEnvironmentTable, newCallContext) == LayoutDetail::Slot(3),
-              "environment slot 3");
-static_assert(offsetof(HostEnvironmentTable, classInterface) == LayoutDetail::Slot(4),
-              "environment slot 4");
-static_assert(offsetof(HostEnvironmentTable, addScriptFunction) == LayoutDetail::Slot(6),
-              "environment slot 6");
-static_assert(offsetof(HostEnvironmentTable, removeScriptFunction) == LayoutDetail::Slot(7),
+static_assert(offsetof(HostEnvironmentTable, addReference) == Slot(0), "environment slot 0");
+static_assert(offsetof(HostEnvironmentTable, release) == Slot(1), "environment slot 1");
+static_assert(offsetof(HostEnvironmentTable, version) == Slot(2), "environment slot 2");
+static_assert(offsetof(HostEnvironmentTable, newCallContext) == Slot(3), "environment slot 3");
+static_assert(offsetof(HostEnvironmentTable, classInterface) == Slot(4), "environment slot 4");
+static_assert(offsetof(HostEnvironmentTable, addScriptFunction) == Slot(6), "environment slot 6");
+static_assert(offsetof(HostEnvironmentTable, removeScriptFunction) == Slot(7),
               "environment slot 7");
-static_assert(offsetof(HostEnvironmentTable, findScriptFunction) == LayoutDetail::Slot(8),
-              "environment slot 8");
+static_assert(offsetof(HostEnvironmentTable, findScriptFunction) == Slot(8), "environment slot 8");
 
-static_assert(sizeof(HostCallContextTable) == LayoutDetail::Slot(14),
-              "call context: fourteen slots");
-static_assert(offsetof(HostCallContextTable, release) == LayoutDetail::Slot(1),
-              "call context slot 1");
-static_assert(offsetof(HostCallContextTable, clearError) == LayoutDetail::Slot(4),
-              "call context slot 4");
-static_assert(offsetof(HostCallContextTable, newThrowable) == LayoutDetail::Slot(5),
-              "call context slot 5");
-static_assert(offsetof(HostCallContextTable, throwableMessage) == LayoutDetail::Slot(6),
-              "call context slot 6");
-static_assert(offsetof(HostCallContextTable, pendingThrowable) == LayoutDetail::Slot(7),
-              "call context slot 7");
-static_assert(offsetof(HostCallContextTable, raise) == LayoutDetail::Slot(8),
-              "call context slot 8");
-static_assert(offsetof(HostCallContextTable, newString) == LayoutDetail::Slot(9),
-              "call context slot 9");
-static_assert(offsetof(HostCallContextTable, lockString) == LayoutDetail::Slot(10),
-              "call context slot 10");
-static_assert(offsetof(HostCallContextTable, unlockString) == LayoutDetail::Slot(11),
-              "call context slot 11");
-static_assert(offsetof(HostCallContextTable, call) == LayoutDetail::Slot(12),
-              "call context slot 12");
+static_assert(offsetof(HostCallContextTable, release) == Slot(1), "call context slot 1");
+static_assert(offsetof(HostCallContextTable, clearError) == Slot(4), "call context slot 4");
+static_assert(offsetof(HostCallContextTable, newThrowable) == Slot(5), "call context slot 5");
+static_assert(offsetof(HostCallContextTable, throwableMessage) == Slot(6), "call context slot 6");
+static_assert(offsetof(HostCallContextTable, pendingThrowable) == Slot(7), "call context slot 7");
+static_assert(offsetof(HostCallContextTable, raise) == Slot(8), "call context slot 8");
+static_assert(offsetof(HostCallContextTable, newString) == Slot(9), "call context slot 9");
+static_assert(offsetof(HostCallContextTable, lockString) == Slot(10), "call context slot 10");
+static_assert(offsetof(HostCallContextTable, unlockString) == Slot(11), "call context slot 11");
+static_assert(offsetof(HostCallContextTable, call) == Slot(12), "call context slot 12");
 
-static_assert(sizeof(HostClassInterfaceTable) == LayoutDetail::Slot(9),
-              "class interface: nine slots");
-static_assert(offsetof(HostClassInterfaceTable, release) == LayoutDetail::Slot(1),
-              "class interface slot 1");
-static_assert(offsetof(HostClassInterfaceTable, addObjectReference) == LayoutDetail::Slot(6),
+static_assert(offsetof(HostClassInterfaceTable, release) == Slot(1), "class interface slot 1");
+static_assert(offsetof(HostClassInterfaceTable, addObjectReference) == Slot(6),
               "class interface slot 6");
-static_assert(offsetof(HostClassInterfaceTable, releaseObjectReference) == LayoutDetail::Slot(7),
+static_assert(offsetof(HostClassInterfaceTable, releaseObjectReference) == Slot(7),
               "class interface slot 7");
 
 // ---- Argument records: 16-byte cells, record i at 16 * i -------------------------------------
-static_assert(sizeof(ScriptArgRecord) == 16, "argument records are 16 bytes on every target");
 static_assert(sizeof(ScriptArgRecord[3]) == 48, "argument records lie 16 bytes apart");
-static_assert(alignof(ScriptArgRecord) <= 16, "argument records need no more than their size");
 
-// ---- Error record: code, then the datum -----------------------------------------------------
-static_assert(offsetof(HostErrorRecord, code) == 0, "error record: code first");
-static_assert(offsetof(HostErrorRecord, datum) == LayoutDetail::kWord,
-              "error record: datum one word in");
-static_assert(sizeof(HostErrorRecord::code) == 4, "error codes are 32 bits");
+// ---- Error record: code, then the datum one word in -------------------------------------------
+static_assert(offsetof(HostErrorRecord, code) == 0 && sizeof(HostErrorRecord::code) == 4,
+              "error record: a 32-bit code first");
+static_assert(offsetof(HostErrorRecord, datum) == kWord, "error record: datum one word in");
 
-// ---- Callback record: version, user datum, five functions ------------------------------------
-static_assert(offsetof(HostCallbackRecord, version) == 0, "callback record: version first");
-static_assert(offsetof(HostCallbackRecord, userData) == LayoutDetail::Slot(1),
-              "callback record: user datum");
-static_assert(offsetof(HostCallbackRecord, functions) == LayoutDetail::Slot(2),
-              "callback record: functions");
-static_assert(sizeof(HostCallbackRecord) == LayoutDetail::Slot(7), "callback record: seven words");
+// ---- Callback records: version, user datum, five functions -----------------------------------
+static_assert(offsetof(PlugIn::MenuCallbackRecord, version) == Slot(0) &&
+                  offsetof(PlugIn::MenuCallbackRecord, userData) == Slot(1) &&
+                  offsetof(PlugIn::MenuCallbackRecord, create) == Slot(2) &&
+                  offsetof(PlugIn::MenuCallbackRecord, destroy) == Slot(3) &&
+                  offsetof(PlugIn::MenuCallbackRecord, count) == Slot(4) &&
+                  offsetof(PlugIn::MenuCallbackRecord, getItem) == Slot(5) &&
+                  offsetof(PlugIn::MenuCallbackRecord, doItem) == Slot(6),
+              "menu record: {1, 0, create, destroy, count, getItem, doItem}");
+static_assert(offsetof(PlugIn::ToolCallbackRecord, version) == Slot(0) &&
+                  offsetof(PlugIn::ToolCallbackRecord, tool) == Slot(1) &&
+                  offsetof(PlugIn::ToolCallbackRecord, echo) == Slot(2) &&
+                  offsetof(PlugIn::ToolCallbackRecord, idle) == Slot(3) &&
+                  offsetof(PlugIn::ToolCallbackRecord, event) == Slot(4) &&
+                  offsetof(PlugIn::ToolCallbackRecord, action1) == Slot(5) &&
+                  offsetof(PlugIn::ToolCallbackRecord, action2) == Slot(6),
+              "tool record: {1, the tool, five functions}");
 
 // ---- Tool block: the host's tool identifier, then the tool's callback record ----------------
-static_assert(offsetof(PlugIn::PlugInToolBlock, fToolID) == 0, "tool block: identifier first");
-static_assert(sizeof(PlugIn::PlugInToolBlock::fToolID) == 4, "tool identifiers are 32 bits");
-static_assert(offsetof(PlugIn::PlugInToolBlock, fRecord) == alignof(HostCallbackRecord) &&
-                  alignof(HostCallbackRecord) <= LayoutDetail::kWord,
+static_assert(offsetof(PlugIn::PlugInToolBlock, fToolID) == 0 &&
+                  sizeof(PlugIn::PlugInToolBlock::fToolID) == 4,
+              "tool block: a 32-bit identifier first");
+static_assert(offsetof(PlugIn::PlugInToolBlock, fRecord) == kWord,
               "tool block: the callback record right behind the identifier");
 
-// ---- Menu-entry buffer: 204 bytes, the same on every target ----------------------------------
-static_assert(sizeof(PlugIn::MenuEntryBuffer) == 204, "menu-entry buffer size");
+// ---- Menu-entry buffer: the same offsets on every target --------------------------------------
 static_assert(alignof(PlugIn::MenuEntryBuffer) <= 4, "menu-entry buffer alignment");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fMenuName) == 0 &&
                   sizeof(PlugIn::MenuEntryBuffer::fMenuName) == 64,
@@ -166,9 +113,7 @@ static_assert(offsetof(PlugIn::MenuEntryBuffer, fMenuName) == 0 &&
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fSubMenuName) == 64 &&
                   sizeof(PlugIn::MenuEntryBuffer::fSubMenuName) == 64,
               "sub-menu name: bytes 64 to 127");
-static_assert(offsetof(PlugIn::MenuEntryBuffer, fKind) == 128 &&
-                  sizeof(PlugIn::MenuEntryBuffer::fKind) == 1,
-              "kind: byte 128");
+static_assert(offsetof(PlugIn::MenuEntryBuffer, fKind) == 128, "kind: byte 128");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fItemName) == 129 &&
                   sizeof(PlugIn::MenuEntryBuffer::fItemName) == 64,
               "item name: bytes 129 to 192");
@@ -177,47 +122,39 @@ static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag2) == 194, "flag 2: byte 19
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag3) == 195, "flag 3: byte 195");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag4) == 196, "flag 4: byte 196");
 static_assert(offsetof(PlugIn::MenuEntryBuffer, fFlag5) == 197, "flag 5: byte 197");
-static_assert(offsetof(PlugIn::MenuEntryBuffer, fValue) == 200 &&
-                  sizeof(PlugIn::MenuEntryBuffer::fValue) == 4,
-              "value: bytes 200 to 203");
+static_assert(offsetof(PlugIn::MenuEntryBuffer, fValue) == 200, "value: bytes 200 to 203");
 
 // ---- Callbacks table: nine plain function pointers in their fixed order -----------------------
-static_assert(sizeof(PlugIn::PlugInCallbacks) == LayoutDetail::Slot(9),
-              "callbacks table: nine entries");
-static_assert(offsetof(PlugIn::PlugInCallbacks, result) == LayoutDetail::Slot(0),
-              "callbacks entry 0");
-static_assert(offsetof(PlugIn::PlugInCallbacks, show_alert) == LayoutDetail::Slot(1),
-              "callbacks entry 1");
-static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_menu) == LayoutDetail::Slot(2),
+static_assert(sizeof(PlugIn::PlugInCallbacks) == Slot(9), "callbacks table: nine entries");
+static_assert(offsetof(PlugIn::PlugInCallbacks, result) == Slot(0), "callbacks entry 0");
+static_assert(offsetof(PlugIn::PlugInCallbacks, show_alert) == Slot(1), "callbacks entry 1");
+static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_menu) == Slot(2),
               "callbacks entry 2");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_menu) == LayoutDetail::Slot(3),
+static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_menu) == Slot(3),
               "callbacks entry 3");
-static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_tool) == LayoutDetail::Slot(4),
+static_assert(offsetof(PlugIn::PlugInCallbacks, register_custom_tool) == Slot(4),
               "callbacks entry 4");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_tool) == LayoutDetail::Slot(5),
+static_assert(offsetof(PlugIn::PlugInCallbacks, unregister_custom_tool) == Slot(5),
               "callbacks entry 5");
-static_assert(offsetof(PlugIn::PlugInCallbacks, lock_image_data) == LayoutDetail::Slot(6),
-              "callbacks entry 6");
-static_assert(offsetof(PlugIn::PlugInCallbacks, get_locked_image_data) == LayoutDetail::Slot(7),
+static_assert(offsetof(PlugIn::PlugInCallbacks, lock_image_data) == Slot(6), "callbacks entry 6");
+static_assert(offsetof(PlugIn::PlugInCallbacks, get_locked_image_data) == Slot(7),
               "callbacks entry 7");
-static_assert(offsetof(PlugIn::PlugInCallbacks, unlock_image_data) == LayoutDetail::Slot(8),
-              "callbacks entry 8");
+static_assert(offsetof(PlugIn::PlugInCallbacks, unlock_image_data) == Slot(8), "callbacks entry 8");
 
 // ---- Data view: pointer, count, type, then five interleaved size/stride pairs ----------------
-static_assert(std::is_standard_layout<DataView>::value, "the data view is a plain record");
+static_assert(std::is_standard_layout<DataView>::value &&
+                  sizeof(DataView) == sizeof(QZDataViewRecord),
+              "a data view is the record and nothing more");
 static_assert(offsetof(DataView, fData) == 0, "view: data pointer first");
-static_assert(offsetof(DataView, fDimensionCount) == LayoutDetail::kWord, "view: dimension count");
-static_assert(offsetof(DataView, fDataType) == LayoutDetail::kWord + 4, "view: data type");
-static_assert(offsetof(DataView, fDimensions) == LayoutDetail::kWord + 8,
-              "view: size/stride pairs");
-static_assert(offsetof(DataViewDimension, fSize) == 0 &&
-                  offsetof(DataViewDimension, fStride) == 4 && sizeof(DataViewDimension) == 8,
+static_assert(offsetof(DataView, fDimensionCount) == kWord, "view: dimension count");
+static_assert(offsetof(DataView, fDataType) == kWord + 4, "view: data type");
+static_assert(offsetof(DataView, fDimensions) == kWord + 8, "view: size/stride pairs");
+static_assert(offsetof(DataViewDimension, fSize) == 0 && offsetof(DataViewDimension, fStride) == 4,
               "view: size, then stride, 32 bits each");
 static_assert(sizeof(DataView::fDimensions) == 5 * 8, "view: five pairs");
 
 // ---- Lock token record: the host's token in the second word ----------------------------------
-static_assert(offsetof(ImageLockToken, fReserved) == 0 &&
-                  offsetof(ImageLockToken, fToken) == LayoutDetail::kWord,
+static_assert(offsetof(ImageLockToken, fReserved) == 0 && offsetof(ImageLockToken, fToken) == kWord,
               "lock record: token in the second word");
 
 // ---- Rectangle: top, left, bottom, right -----------------------------------------------------
@@ -226,22 +163,16 @@ static_assert(offsetof(SubArea, top) == 0 && offsetof(SubArea, left) == 4 &&
                   sizeof(SubArea) == 16,
               "sub-area: top, left, bottom, right");
 
-// ---- The exact numbers at the host's width ---------------------------------------------------
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(HostErrorRecord) == 8 && offsetof(HostErrorRecord, datum) == 4,
-              "32-bit error record: 8 bytes, datum at offset 4");
-static_assert(sizeof(HostCallbackRecord) == 28, "32-bit callback record: 28 bytes");
-static_assert(sizeof(PlugIn::PlugInToolBlock) == 32 &&
-                  offsetof(PlugIn::PlugInToolBlock, fRecord) == 4,
-              "32-bit tool block: 32 bytes, record at offset 4");
-static_assert(sizeof(HostEnvironmentTable) == 40 && sizeof(HostCallContextTable) == 56 &&
-                  sizeof(HostClassInterfaceTable) == 36,
-              "32-bit interface tables: 4 bytes a slot");
-static_assert(sizeof(DataView) == 52 && offsetof(DataView, fDimensions) == 12,
-              "32-bit data view: 52 bytes");
-static_assert(sizeof(ImageLockToken) == 8 && offsetof(ImageLockToken, fToken) == 4,
-              "32-bit lock record: 8 bytes");
+// ---- The exact offsets at the host's width ---------------------------------------------------
+#if QZ_POINTER_BITS == 32
+static_assert(offsetof(HostErrorRecord, datum) == 4, "32-bit error record: datum at offset 4");
+static_assert(offsetof(PlugIn::PlugInToolBlock, fRecord) == 4,
+              "32-bit tool block: record at offset 4");
+static_assert(offsetof(DataView, fDimensions) == 12, "32-bit data view: pairs at offset 12");
+static_assert(offsetof(ImageLockToken, fToken) == 4, "32-bit lock record: token at offset 4");
 #endif
+
+}  // namespace LayoutDetail
 
 // The lock's fields follow its view in a fixed order; the check is a friend of the lock.
 struct LayoutCheck {
@@ -271,7 +202,7 @@ struct LayoutCheck {
     static_assert(kChanged == kLocked + 1, "lock: changed flag right behind the locked flag");
     static_assert(sizeof(ImageDataLock::fLocked) == 1 && sizeof(ImageDataLock::fChanged) == 1,
                   "lock: one-byte booleans");
-#if UINTPTR_MAX == 0xFFFFFFFFu
+#if QZ_POINTER_BITS == 32
     static_assert(kImage == 52 && kLockFlags == 56 && kLockData == 60 && kLocked == 68 &&
                       kChanged == 69 && sizeof(ImageDataLock) == 72,
                   "32-bit lock: image 52, flags 56, record 60, locked 68, changed 69, 72 bytes");

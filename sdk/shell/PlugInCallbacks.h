@@ -4,17 +4,15 @@
 
 #include <cstdint>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace Vorna {
 
 struct DataView;
-struct ImageLockToken;
 
 namespace PlugIn {
 
 class PlugInTool;
-struct PlugInToolBlock;
 
 struct PlugInCallbacks {
     // 0: sends `length` bytes of text to the host's results window ("void Result( qz_string )").

@@ -5,10 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#define VORNA_EXPORT extern "C" __declspec(dllexport)
 #else
 #include <dlfcn.h>
-#define VORNA_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
 namespace Vorna {
@@ -69,17 +67,14 @@ PlugIn::PlugInMain* PlugIn::GetPlugInMain() {
     return sMainObject;
 }
 
-void PlugIn::ReportToHost(HostCallContext* context, const std::exception* e) noexcept {
-    Handle throwable = 0;
-    try {
-        throwable =
-            e ? ExceptionToHostError(*e) : context->table->newThrowable(context, kErrorText, 0);
-    } catch (...) {
-        // Converting failed as well (the host ran out of memory, say): report the plain error.
-        throwable = context->table->newThrowable(context, kErrorText, 0);
-    }
-    Throwable error(throwable, kAdopt);
-    context->table->raise(context, error.get());
+void PlugIn::RaiseInHost(HostCallContext* context, const EdgeError& error) noexcept {
+    // An exception of no standard type is reported as the plain error of the entry's own call
+    // context; every other one as the Throwable the conversion makes.
+    Throwable throwable(error.source == EdgeError::Source::Unknown
+                            ? context->table->newThrowable(context, error.code, error.datum)
+                            : EdgeErrorToThrowable(error),
+                        kAdopt);
+    context->table->raise(context, throwable.get());
 }
 
 }  // namespace Vorna
@@ -89,29 +84,31 @@ void PlugIn::ReportToHost(HostCallContext* context, const std::exception* e) noe
 using Vorna::PlugIn::GetPlugInMain;
 using Vorna::PlugIn::RunGuarded;
 
-VORNA_EXPORT std::int32_t QZPlugIn_GetVersion() { return 2; }
+// Declared with their linkage, export and calling convention in abi/PlugInExports.h.
 
-VORNA_EXPORT void QZPlugIn_Link_2(Vorna::HostEnvironment* environment) {
+std::int32_t QZ_CALL QZPlugIn_GetVersion() { return Vorna::kLinkVersion; }
+
+void QZ_CALL QZPlugIn_Link_2(Vorna::HostEnvironment* environment) {
     Vorna::LinkEnvironment(environment);
 }
 
-VORNA_EXPORT void PlugInStartup() {
+void QZ_CALL PlugInStartup() {
     auto* main = GetPlugInMain();
     main->Relink();
     RunGuarded([main] { main->Startup(); });
 }
 
-VORNA_EXPORT void PlugInRun() {
+void QZ_CALL PlugInRun() {
     auto* main = GetPlugInMain();
     RunGuarded([main] { main->Run(); });
 }
 
-VORNA_EXPORT void PlugInCleanup() {
+void QZ_CALL PlugInCleanup() {
     auto* main = GetPlugInMain();
     RunGuarded([main] { main->Cleanup(); });
 }
 
-VORNA_EXPORT void PlugInShutdown() {
+void QZ_CALL PlugInShutdown() {
     auto* main = GetPlugInMain();
     RunGuarded([main] { main->Shutdown(); });
 }

@@ -252,7 +252,9 @@ class GeneratedUnits(GeneratorCase):
         for root, _, files in os.walk(out):
             texts += [os.path.join(root, name) for name in files]
         for header in ("hostcall/References.h", "hostcall/Marshal.h", "shell/Environment.h",
-                       "shell/HostInterfaces.h"):
+                       "shell/Boundary.h", "abi/Boundary.h", "abi/Conventions.h",
+                       "abi/HostInterfaces.h", "abi/CallbackRecords.h", "abi/ImageData.h",
+                       "abi/PlugInExports.h"):
             texts.append(os.path.join(SDK_DIR, header))
         for path in texts:
             with open(path) as f:

@@ -3,7 +3,7 @@
 // registration and releases the environment from a static destructor when unloaded.
 #include <cstring>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 #ifdef _WIN32
 #define TRIVIAL_EXPORT extern "C" __declspec(dllexport)

@@ -57,20 +57,8 @@ FakeClass sClasses[kObjectKindCount];
 
 // The host's own keys for the kinds, in kind order.
 const char* const kTypeKeys[kObjectKindCount] = {
-    "Vorna:Photarion:Image",
-    "Vorna:Photarion:RegionOfInterest",
-    "Vorna:Photarion:Component",
-    "Vorna:Photarion:ImageDisplay",
-    "Vorna:Photarion:LinePlotImageDisplay",
-    "Vorna:Photarion:RasterImageDisplay",
-    "Vorna:Photarion:SurfacePlotImageDisplay",
-    "Vorna:Photarion:ImageDocument",
-    "Vorna:Photarion:TagGroup",
-    "Vorna:Photarion:Window",
-    "Vorna:Photarion:ScriptObject",
-    "Vorna:Photarion:String",
-    "Vorna:Photarion:Throwable",
-    "Vorna:Photarion:Function",
+#define QZ_OBJECT_KIND(Kind, ReferenceClass, TypeKey, MemberPrefix) TypeKey,
+#include "abi/ObjectKinds.def"
 };
 
 // ---- Call context ----

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "hostcall/References.h"
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 namespace HostcallTest {
 

@@ -237,7 +237,7 @@ TEST_F(StubMarshalling, ReferenceParametersAreBorrowed) {
                                 ObjectKind::RasterImageDisplay,
                                 ObjectKind::SurfacePlotImageDisplay,
                                 ObjectKind::ImageDocument,
-                                ObjectKind::ROI,
+                                ObjectKind::RegionOfInterest,
                                 ObjectKind::Window,
                                 ObjectKind::ScriptObject,
                                 ObjectKind::Function,
@@ -340,7 +340,7 @@ TEST_F(StubMarshalling, ObjectResultsAdoptTheHostsCount) {
     ExpectAdopted(host, TestStubs::ReturnImageDocument, ObjectKind::ImageDocument, 0x709);
     ExpectAdopted(host, TestStubs::ReturnFunction, ObjectKind::Function, 0x70A);
     ExpectAdopted(host, TestStubs::ReturnImageDisplay, ObjectKind::ImageDisplay, 0x70B);
-    ExpectAdopted(host, TestStubs::ReturnROI, ObjectKind::ROI, 0x70C);
+    ExpectAdopted(host, TestStubs::ReturnROI, ObjectKind::RegionOfInterest, 0x70C);
     ExpectAdopted(host, TestStubs::ReturnScriptObject, ObjectKind::ScriptObject, 0x70D);
     ASSERT_FALSE(host.fCalls.empty());
     EXPECT_EQ(host.LastCall().signature, "ScriptObject ReturnScriptObject(  )");

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "MenuTestSupport.h"
-#include "menus/CallbackRecords.h"
 
 namespace MenuTests {
 namespace {
@@ -85,20 +84,21 @@ TEST_F(MenuListTest, IndexBeyondAllEntriesIsReportedAndWritesNothing) {
     second.AddCommands(3, 10);
 
     const auto& record = *menus().activeMenuRegistration();
-    auto getItem = reinterpret_cast<Vorna::PlugIn::MenuGetItemFn>(
-        record.record->functions[Vorna::PlugIn::kMenuGetItem]);
+    auto getItem = record.record->getItem;
     Vorna::HostErrorRecord error{0, 0};
-    unsigned char buffer[204];
-    std::memset(buffer, 0x77, sizeof buffer);
+    Vorna::PlugIn::MenuEntryBuffer entry;
+    std::memset(&entry, 0x77, sizeof entry);
     std::int32_t id1 = -5;
     std::int32_t id2 = -6;
-    getItem(record.users.front(), &error, 5, buffer, &id1, &id2);
+    getItem(record.users.front(), &error, 5, &entry, &id1, &id2);
 
     EXPECT_EQ(kErrorText, error.code);
     EXPECT_STREQ("Menu item index out of range.", reinterpret_cast<const char*>(error.datum));
     EXPECT_EQ(-5, id1);
     EXPECT_EQ(-6, id2);
-    for (unsigned char b : buffer) ASSERT_EQ(0x77, b) << "the buffer is left untouched";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&entry);
+    for (std::size_t i = 0; i < sizeof entry; ++i)
+        ASSERT_EQ(0x77, bytes[i]) << "the buffer is left untouched";
     EXPECT_TRUE(log.empty()) << "no menu was asked";
 }
 
@@ -363,8 +363,7 @@ TEST_F(MenuRegistrationTest, DestroyRefusesAnAddressItDidNotHandOut) {
     Log log;
     LoggingMenu menu("M", log);
     const auto& registration = *menus().activeMenuRegistration();
-    auto destroy = reinterpret_cast<Vorna::PlugIn::MenuDestroyFn>(
-        registration.record->functions[Vorna::PlugIn::kMenuDestroy]);
+    auto destroy = registration.record->destroy;
     Vorna::HostErrorRecord error{0, 0};
     int notAUser = 0;
     EXPECT_EQ(&notAUser, destroy(&notAUser, &error));

@@ -2,6 +2,8 @@
 // reaching the right object, and their failures reaching the host as errors.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,9 +34,13 @@ class RecordingTool final : public PlugInTool {
         ++fAction1;
         if (fFail) Vorna::ThrowErrorMessage("The tool failed.");
     }
-    void ToolAction2() override { ++fAction2; }
+    void ToolAction2() override {
+        ++fAction2;
+        if (fOnAction2) fOnAction2();
+    }
 
     std::vector<Event> fEvents;
+    std::function<void()> fOnAction2;
     int fAction1 = 0;
     int fAction2 = 0;
     bool fFail = false;
@@ -55,8 +61,7 @@ TEST_F(ToolTest, RegisteredForTheLifeOfTheObjectUnderOneIdentifier) {
         ASSERT_NE(nullptr, ruler.Block());
         EXPECT_EQ(&ruler.Block()->fRecord, registration.record) << "the block's own record";
         EXPECT_EQ(1, registration.record->version);
-        EXPECT_EQ(reinterpret_cast<std::intptr_t>(static_cast<PlugInTool*>(&ruler)),
-                  registration.record->userData);
+        EXPECT_EQ(static_cast<void*>(static_cast<PlugInTool*>(&ruler)), registration.record->tool);
         EXPECT_EQ(0, hostCalls(StandIn::kUnregisterCustomTool) - unregisters);
     }
     EXPECT_EQ(1, hostCalls(StandIn::kUnregisterCustomTool) - unregisters);
@@ -103,6 +108,41 @@ TEST_F(ToolTest, FailureOfAToolReachesTheHostAsAnError) {
         EXPECT_STREQ("The tool failed.", e.what());
     }
     EXPECT_EQ(1, tool.fAction1);
+}
+
+TEST_F(ToolTest, EveryKindOfFailureReachesTheHostByTheEdgesLadder) {
+    RecordingTool tool("Fragile");
+    const Vorna::Handle hostsOwn = host().makeThrowable("the host said no");
+    struct Case {
+        std::function<void()> fail;
+        std::int32_t code;
+        const char* text;  // null: the datum is the number below
+        Vorna::ErrorDatum number;
+    };
+    const Case cases[] = {
+        {[&] { throw Vorna::PlugIn::qzplugin_exception(hostsOwn); }, Vorna::kErrorTextCopied,
+         "the host said no", 0},
+        {[] { Vorna::ThrowErrorMessage("The tool failed."); }, Vorna::kErrorText,
+         "The tool failed.", 0},
+        {[] { throw std::bad_alloc(); }, Vorna::kErrorOutOfMemory, nullptr,
+         Vorna::kOutOfMemoryDatum},
+        {[] { throw std::length_error("too long"); }, Vorna::kErrorTextCopied, "too long", 0},
+        {[] { throw 42; }, Vorna::kErrorText, nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        tool.fOnAction2 = c.fail;
+        try {
+            menus().toolAction2(tool.ToolID());
+            ADD_FAILURE() << "no error reported for code " << c.code;
+        } catch (const StandIn::ModuleError& e) {
+            EXPECT_EQ(c.code, e.code());
+            if (c.text)
+                EXPECT_STREQ(c.text, reinterpret_cast<const char*>(e.datum()));
+            else
+                EXPECT_EQ(c.number, e.datum());
+        }
+    }
+    host().drop(hostsOwn);
 }
 
 TEST_F(ToolTest, RefusedRegistrationLeavesNoTool) {

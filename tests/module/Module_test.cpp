@@ -3,10 +3,15 @@
 #include "Module.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
@@ -342,6 +347,63 @@ TEST_F(ModuleTest, StaleHandlesAreRetriedTransparently) {
         host->invalidateFunctionHandles(signature);
     EXPECT_TRUE(SameBits(first, Hough(image)));
     EXPECT_TRUE(host->raisedErrors().empty());
+}
+
+// Why the address-space test below cannot run here, or null when it can.
+const char* WhyNoAddressSpaceLimit() {
+#if defined(__SANITIZE_ADDRESS__)
+    return "AddressSanitizer reserves its shadow memory in the address space";
+#else
+    if (sizeof(void*) != 8) return "a 32-bit process has too little address space to share";
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload && std::strstr(preload, "vgpreload")) return "valgrind manages the address space";
+    return nullptr;
+#endif
+}
+
+// The process's mapped address space, in bytes.
+std::uint64_t AddressSpaceInUse() {
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(ModuleTest, AnImageTooLargeForTheWorkingCopyReachesTheHostAsOutOfMemory) {
+    if (const char* why = WhyNoAddressSpaceLimit()) GTEST_SKIP() << why;
+    const std::uint32_t n = 6144;  // a 36 MiB input; the result and the working copy 144 MiB each
+    Handle image =
+        Image(ElementType::UInt8, std::vector<std::uint8_t>(std::size_t{n} * n, 1), n, n);
+
+    // In a child process: room for the result image and a little more, so that the working copy
+    // cannot be had; exits 0 when the host got the out-of-memory error, the result, and nothing
+    // else.
+    auto transformWithoutRoom = [&] {
+        auto fail = [](const std::string& why) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            std::_Exit(1);
+        };
+        const std::uint64_t resultBytes = std::uint64_t{n} * n * sizeof(float);
+        const rlim_t limit = AddressSpaceInUse() + resultBytes + (24u << 20);
+        const rlimit room{limit, limit};
+        if (setrlimit(RLIMIT_AS, &room) != 0) fail("setrlimit refused");
+
+        Handle result = Received(hough(&image));
+        if (host->raisedErrorRecords().size() != 1) fail("expected exactly one raised error");
+        const StandIn::RaisedError& error = host->raisedErrorRecords()[0];
+        if (error.code != Vorna::kErrorOutOfMemory ||
+            error.message != "Error 28810 (14) has occurred.")
+            fail("raised " + std::to_string(error.code) + ": " + error.message);
+        if (!result) fail("the result made before the failure was not returned");
+        if (host->activeImageLocks() != 0) fail("an image was left locked");
+        for (Handle h : kept) host->drop(h);
+        kept.clear();
+        if (!module->unload()) fail("the module did not unload");
+        if (!host->leakReport().clean()) fail(host->leakReport().toString());
+        std::_Exit(0);
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(transformWithoutRoom(), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ModuleTest, ACallUnderTheStandByEnvironmentFailsQuietly) {

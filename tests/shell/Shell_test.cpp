@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <stdexcept>
 
 #include "LinkedHost.h"
@@ -36,6 +37,19 @@ struct TestMain : Vorna::PlugIn::PlugInMain {
 TestMain sTestMain;
 
 std::int32_t Seven(std::int32_t) { return 7; }
+
+// Bodies registered through AddFunction<>: one that fills its result and then fails, one that
+// answers a number, one without a result.
+void TakeThenFail(Vorna::ImageRef& result, Vorna::Handle* image) {
+    result = *image;
+    Vorna::ThrowMessage("failed after taking the image");
+}
+void PlusOne(std::int32_t& result, std::int32_t x) { result = x + 1; }
+int sNoResultCalls = 0;
+void NoResult(std::int32_t x) {
+    ++sNoResultCalls;
+    if (x < 0) throw std::bad_alloc();
+}
 
 class ShellTest : public LinkedHostTest {
   protected:
@@ -164,6 +178,46 @@ TEST_F(ShellTest, GuardReportsANonStandardExceptionAsAnUnspecifiedError) {
     EXPECT_EQ(28803, host().raisedErrorRecords()[0].code);
     EXPECT_EQ(StandIn::kUnspecifiedErrorText, host().raisedErrors()[0]);
     EXPECT_EQ(1, host().countSlotCalls(InterfaceKind::CallContext, 5));
+}
+
+TEST_F(ShellTest, GuardRaisesAnExhaustedAllocationAsOutOfMemory) {
+    for (void (*exhaust)() :
+         {+[] { throw std::bad_alloc(); }, +[] { throw std::bad_array_new_length(); }}) {
+        host().clearRaisedErrors();
+        sTestMain.onRun = exhaust;
+        PlugInRun();
+        ASSERT_EQ(1u, host().raisedErrorRecords().size());
+        EXPECT_EQ(Vorna::kErrorOutOfMemory, host().raisedErrorRecords()[0].code);
+        EXPECT_EQ("Error 28810 (14) has occurred.", host().raisedErrors()[0]);
+    }
+}
+
+TEST_F(ShellTest, RegisteredBodiesRunInTheGuardAndHandTheirResultToTheHost) {
+    sTestMain.AddFunction<&TakeThenFail>("RealImagePtr TakeThenFail(ImageRef *)");
+    sTestMain.AddFunction<&PlusOne>("long PlusOne( long )");
+    sTestMain.AddFunction<&NoResult>("void NoResult( long )");
+
+    Vorna::Handle image = host().makeObject(StandIn::ObjectKind::Image);
+    auto takeThenFail = host().entry<Vorna::ImageFunctionEntry>("TakeThenFail");
+    EXPECT_EQ(image, takeThenFail(&image)) << "the result made before the failure";
+    EXPECT_EQ(1, host().moduleReferences(image)) << "one count, now the host's";
+    host().keep(image);
+    ASSERT_EQ(1u, host().raisedErrors().size());
+    EXPECT_EQ("failed after taking the image", host().raisedErrors()[0]);
+
+    EXPECT_EQ(42, host().entry<std::int32_t(QZ_CALL*)(std::int32_t)>("PlusOne")(41));
+
+    auto noResult = host().entry<void(QZ_CALL*)(std::int32_t)>("NoResult");
+    host().clearRaisedErrors();
+    noResult(1);
+    noResult(-1);
+    EXPECT_EQ(2, sNoResultCalls);
+    ASSERT_EQ(1u, host().raisedErrorRecords().size());
+    EXPECT_EQ(Vorna::kErrorOutOfMemory, host().raisedErrorRecords()[0].code);
+
+    PlugInShutdown();  // the default hook withdraws the three
+    host().drop(image);
+    host().drop(image);
 }
 
 TEST_F(ShellTest, GuardWithoutCallContextRunsNothingAndReportsNothing) {

@@ -13,17 +13,8 @@
 #include <string>
 
 #include "Host.h"
-#include "shell/HostInterfaces.h"
-
-// The framework's exports, linked into this executable.
-extern "C" {
-std::int32_t QZPlugIn_GetVersion();
-void QZPlugIn_Link_2(Vorna::HostEnvironment* environment);
-void PlugInStartup();
-void PlugInRun();
-void PlugInCleanup();
-void PlugInShutdown();
-}
+#include "abi/PlugInExports.h"  // the framework's exports, linked into this executable
+#include "shell/Boundary.h"
 
 namespace TestSupport {
 

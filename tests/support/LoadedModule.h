@@ -11,8 +11,8 @@
 
 namespace TestSupport {
 
-using HoughEntry = Vorna::Handle (*)(Vorna::Handle*);
-using ShiftEntry = Vorna::Handle (*)(Vorna::Handle*, float, float);
+using HoughEntry = Vorna::ImageFunctionEntry;
+using ShiftEntry = Vorna::ImageShiftEntry;
 
 struct LoadedModule {
     // Loads `path` into a new host of `version`, links and starts it. Fails the test (fatally) when

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/HostInterfaces.h"
+#include "shell/Boundary.h"
 
 #ifdef _WIN32
 #define TEST_MODULE_EXPORT extern "C" __declspec(dllexport)

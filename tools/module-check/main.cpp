@@ -76,7 +76,7 @@ int Run(const std::string& modulePath, const char* resultsPath, bool printGolden
     }
     {
         StandIn::Module module = StandIn::Module::load(NativePath(modulePath));
-        outcome.Check(module.version() == 2, "QZPlugIn_GetVersion answers 2");
+        outcome.Check(module.version() == Vorna::kLinkVersion, "QZPlugIn_GetVersion answers 2");
         module.link(host);
         module.startup();
         const auto& registrations = host.registrations();

@@ -32,8 +32,6 @@ using StandIn::ObjectKind;
 using StandIn::Param;
 using StandIn::ValueKind;
 
-constexpr std::int32_t kLinkVersion = 2;
-
 // How the runner supplies one parameter from its command-line word.
 enum class Supply {
     ImageAddress,  // "ImageRef *": the address of a handle of an image read from a file
@@ -248,9 +246,9 @@ class Session {
 
     int runLoaded(StandIn::Module& module) {
         const std::int32_t version = module.version();
-        if (version != kLinkVersion) {
+        if (version != Vorna::kLinkVersion) {
             return fail("the module speaks link version " + std::to_string(version) +
-                        "; this host speaks version " + std::to_string(kLinkVersion));
+                        "; this host speaks version " + std::to_string(Vorna::kLinkVersion));
         }
         module.link(fHost);
         module.startup();

@@ -39,7 +39,6 @@ using StandIn::ObjectKind;
 using StandIn::Param;
 using StandIn::ValueKind;
 
-constexpr std::int32_t kLinkVersion = 2;
 // A child that takes longer than this is stopped and reported; the function's remaining calls
 // are not run.
 constexpr unsigned kChildTimeLimitSeconds = 600;
@@ -310,12 +309,12 @@ void CheckModule(const std::string& path, const std::vector<std::uint32_t>& vers
 
     sink.progress("asking the link version");
     const std::int32_t version = module->version();
-    if (version != kLinkVersion) {
+    if (version != Vorna::kLinkVersion) {
         finding("link version", "QZPlugIn_GetVersion answers " + std::to_string(version) +
-                                    "; the host speaks " + std::to_string(kLinkVersion));
+                                    "; the host speaks " + std::to_string(Vorna::kLinkVersion));
         return;
     }
-    sink.emit({"check", "link version: 2"});
+    sink.emit({"check", "link version: " + std::to_string(Vorna::kLinkVersion)});
 
     StandIn::Host host(versions.front());
     StandIn::Menus menus(host);  // the host's menu and tool functions, as a real host has them
