@@ -129,12 +129,7 @@ TEST_F(DispatcherTest, FunctionReferencesCanBeCalledDirectly) {
     std::memcpy(&value, records[0].bytes, sizeof value);
     EXPECT_EQ(42, value);
     host().injectFault(kSignature, Fault::failure("direct call refused"));
-    try {
-        cache.Call(1, records);
-        FAIL();
-    } catch (const PlugIn::qzplugin_exception& e) {
-        EXPECT_STREQ("direct call refused", e.what());
-    }
+    EXPECT_THROW_MESSAGE(cache.Call(1, records), PlugIn::qzplugin_exception, "direct call refused");
 }
 
 }  // namespace

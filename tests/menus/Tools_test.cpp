@@ -100,13 +100,8 @@ TEST_F(ToolTest, EventsReachTheirOwnTool) {
 TEST_F(ToolTest, FailureOfAToolReachesTheHostAsAnError) {
     RecordingTool tool("Fragile");
     tool.fFail = true;
-    try {
-        menus().toolAction1(tool.ToolID());
-        ADD_FAILURE() << "no error reported";
-    } catch (const StandIn::ModuleError& e) {
-        EXPECT_EQ(Vorna::kErrorText, e.code());
-        EXPECT_STREQ("The tool failed.", e.what());
-    }
+    EXPECT_THROW_MESSAGE(menus().toolAction1(tool.ToolID()), StandIn::ModuleError,
+                         "The tool failed.");
     EXPECT_EQ(1, tool.fAction1);
 }
 

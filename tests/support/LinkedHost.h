@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ExpectThrow.h"
 #include "Host.h"
 #include "abi/PlugInExports.h"  // the framework's exports, linked into this executable
 #include "shell/Boundary.h"
@@ -40,19 +41,5 @@ class LinkedHostTest : public ::testing::Test {
   private:
     StandIn::LeakSnapshot fSnapshot;
 };
-
-// Asserts that `statement` throws exactly `Exception` with the text `message` from what().
-#define EXPECT_THROW_MESSAGE(statement, Exception, message)                            \
-    do {                                                                               \
-        try {                                                                          \
-            statement;                                                                 \
-            ADD_FAILURE() << "no exception from " #statement;                          \
-        } catch (const Exception& e_) {                                                \
-            EXPECT_STREQ(typeid(Exception).name(), typeid(e_).name()) << "exact type"; \
-            EXPECT_EQ(std::string(message), e_.what());                                \
-        } catch (...) {                                                                \
-            ADD_FAILURE() << "another exception from " #statement;                     \
-        }                                                                              \
-    } while (false)
 
 }  // namespace TestSupport
