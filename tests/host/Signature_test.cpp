@@ -1,7 +1,7 @@
 // Signature parsing: the three accepted forms, record counts and widths, and strict rejection.
-#include <gtest/gtest.h>
-
 #include "Signature.h"
+
+#include <gtest/gtest.h>
 
 using namespace StandIn;
 
