@@ -8,7 +8,7 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ make python3 pkg-config libgtest-dev
                 libtiff-dev libpng-dev libffi-dev)
 extra_packages=(g++-multilib qemu-user g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine
-                valgrind clang libclang-rt-14-dev binutils-mingw-w64-i686)
+                valgrind clang clang-format libclang-rt-14-dev binutils-mingw-w64-i686)
 
 case "${1:-build}" in
   all) wanted=("${build_packages[@]}" "${extra_packages[@]}") ;;

@@ -6,6 +6,9 @@ jobs="${JOBS:-2}"
 
 stage() { printf '\n==== %s ====\n' "$*"; }
 
+stage "source format"
+scripts/check-format.sh
+
 stage "native build and tests"
 cmake --preset default
 cmake --build --preset default -j "$jobs"
