@@ -159,4 +159,21 @@ std::string hexHandle(Vorna::Handle h);
 std::u16string latin1ToUnits(const char* bytes, std::size_t n);
 std::string unitsToLatin1(const std::u16string& units);
 
+// The three slot tables (EnvironmentSlots.cpp, CallContextSlots.cpp, ClassInterfaceSlots.cpp).
+extern const Vorna::HostEnvironmentTable kEnvironmentTable;
+extern const Vorna::HostCallContextTable kCallContextTable;
+extern const Vorna::HostClassInterfaceTable kClassTable;
+
+// The object behind an interface pointer a module passes back: each interface is the first
+// member of its object.
+inline Host::State& stateOf(Vorna::HostEnvironment* self) {
+    return *reinterpret_cast<EnvironmentImpl*>(self)->state;
+}
+inline CallContextImpl& contextOf(Vorna::HostCallContext* self) {
+    return *reinterpret_cast<CallContextImpl*>(self);
+}
+inline ClassInterfaceImpl& classOf(Vorna::HostClassInterface* self) {
+    return *reinterpret_cast<ClassInterfaceImpl*>(self);
+}
+
 }  // namespace StandIn
