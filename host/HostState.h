@@ -1,5 +1,5 @@
-// Internal state of a Host, shared by the interface slots (Host.cpp) and the native functions
-// (HostFunctions.cpp). Not for use outside the host library.
+// Internal state of a Host, shared by the interface slots (*Slots.cpp), the API (Host.cpp) and the
+// native functions (HostFunctions.cpp). Not for use outside the host library.
 #pragma once
 
 #include <cstdint>
