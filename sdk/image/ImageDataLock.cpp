@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "errors/AssertionSites.h"
 #include "errors/Exceptions.h"
 #include "hostcall/Stubs.h"
 #include "shell/PlugInMain.h"
@@ -39,10 +40,7 @@ void ImageDataLock::Lock(const ImageRef& image) {
 
     const PlugIn::PlugInCallbacks& callbacks = PlugInMain::GetCallbacks();
     if (!(*callbacks.lock_image_data)(image.get(), fLockFlags, &fLockData)) {
-        ReportAssertion(
-            "ImageUtility", 325,
-            "(*PlugInMain::GetCallbacks().lock_image_data)( image.get(), fLockFlags, fLockData )",
-            1);
+        ReportAssertion(AssertionSites::kLockImageData);
         return;  // an error manager that does not raise still leaves the lock unlocked
     }
     try {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "errors/AssertionSites.h"
 #include "errors/Exceptions.h"
 #include "hostcall/Stubs.h"
 
@@ -92,7 +93,7 @@ void ConvertRGBToGrayInto(const ImageRef& source, const ImageRef& destination) {
 
 bool IsRGBImageGray(const ImageRef& image) {
     if (!QZ::IsRGBDataType(image, 4)) {
-        ReportAssertion("ImageUtility", 486, "QZ::IsRGBDataType( image.get(), 4 )", 1);
+        ReportAssertion(AssertionSites::kRGBImage);
         return false;
     }
     const PlaneSize size = SizeOf(image);

@@ -20,6 +20,7 @@
 #include <new>
 #include <optional>
 
+#include "errors/AssertionSites.h"
 #include "errors/EdgeGuard.h"
 #include "errors/Exceptions.h"
 #include "hostcall/Stubs.h"
@@ -31,9 +32,8 @@ namespace {
 
 const FrameworkUnitUsers sUsers;
 
-// Where StandardPlugInMenu::GetItem reports an index beyond its entries.
+// The file name of this unit's own checks.
 constexpr const char* kMenuSourceFile = "PlugInMenu";
-constexpr int kGetItemAssertionLine = 314;
 
 struct MenuList {
     std::vector<PlugInMenu*> fMenus;  // in order of construction
@@ -254,8 +254,7 @@ std::uint32_t StandardPlugInMenu::CountItems() {
 void StandardPlugInMenu::GetItem(std::uint32_t itemIndex, PlugInMenuEntry& entry, std::int32_t* id1,
                                  std::int32_t* id2) {
     if (!(itemIndex < fPlugInMenuEntryVector.size()))
-        ReportAssertion(kMenuSourceFile, kGetItemAssertionLine,
-                        "itemIndex < fPlugInMenuEntryVector.size()", 1);
+        ReportAssertion(AssertionSites::kMenuItemIndex);
     const PlugInMenuEntry& stored = fPlugInMenuEntryVector[itemIndex];
     entry = stored;
     *id1 = stored.fCommandID.id1;

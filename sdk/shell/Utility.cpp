@@ -2,6 +2,7 @@
 // out-of-memory handler) and the callbacks table.
 #include <new>
 
+#include "errors/AssertionSites.h"
 #include "errors/Exceptions.h"
 #include "hostcall/Stubs.h"
 #include "shell/PlugInMain.h"
@@ -70,7 +71,7 @@ const PlugIn::PlugInCallbacks* BuiltInCallbacks() {
 
 LibraryDataUser::LibraryDataUser() {
     if (sLibraryUseCount++ == 0) sPlugInLibraryData = new (std::nothrow) PlugInLibraryData;
-    if (!sPlugInLibraryData) ReportAssertion("Utility", 223, "sPlugInLibraryData != NULL", 1);
+    if (!sPlugInLibraryData) ReportAssertion(AssertionSites::kLibraryData);
 }
 
 LibraryDataUser::~LibraryDataUser() {
@@ -85,7 +86,7 @@ void SetCallbacksProvider(CallbacksProvider provider) { sCallbacksProvider = pro
 const PlugIn::PlugInCallbacks& PlugIn::PlugInMain::GetCallbacks() {
     if (!sCallbacks) sCallbacks = BuiltInCallbacks();
     if (!sCallbacks && sCallbacksProvider) sCallbacks = sCallbacksProvider();
-    if (!sCallbacks) ReportAssertion("Utility", 294, "sCallbacks != NULL", 1);
+    if (!sCallbacks) ReportAssertion(AssertionSites::kCallbacks);
     return *sCallbacks;
 }
 
