@@ -1,25 +1,8 @@
 /* The boundary headers compiled as C: a host or a module written in C sees the same records. */
 #include "LayoutFacts.h"
 
-#define FACT(type, field) \
-    { #type, sizeof(type), offsetof(type, field) }
-
 void LayoutFactsFromC(LayoutFact facts[kLayoutFactCount]) {
-    const LayoutFact all[kLayoutFactCount] = {
-        FACT(QZScriptArgRecord, bytes),
-        FACT(QZHostErrorRecord, datum),
-        FACT(QZHostEnvironmentTable, findScriptFunction),
-        FACT(QZHostCallContextTable, call),
-        FACT(QZHostClassInterfaceTable, releaseObjectReference),
-        FACT(QZMenuEntryBuffer, fValue),
-        FACT(QZMenuCallbackRecord, doItem),
-        FACT(QZToolCallbackRecord, action2),
-        FACT(QZPlugInToolBlock, fRecord),
-        FACT(QZImageLockToken, fToken),
-        FACT(QZDataViewDimension, fStride),
-        FACT(QZDataViewRecord, fDimensions),
-        FACT(QZHostEnvironment, table),
-    };
+    const LayoutFact all[kLayoutFactCount] = {LAYOUT_FACTS(LAYOUT_FACT)};
     for (int i = 0; i < kLayoutFactCount; ++i) facts[i] = all[i];
 }
 

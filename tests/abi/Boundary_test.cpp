@@ -10,25 +10,8 @@
 
 namespace {
 
-#define FACT(type, field) \
-    LayoutFact { #type, sizeof(type), offsetof(type, field) }
-
 TEST(Boundary, CAndCxxLayTheRecordsOutAlike) {
-    const LayoutFact expected[kLayoutFactCount] = {
-        FACT(QZScriptArgRecord, bytes),
-        FACT(QZHostErrorRecord, datum),
-        FACT(QZHostEnvironmentTable, findScriptFunction),
-        FACT(QZHostCallContextTable, call),
-        FACT(QZHostClassInterfaceTable, releaseObjectReference),
-        FACT(QZMenuEntryBuffer, fValue),
-        FACT(QZMenuCallbackRecord, doItem),
-        FACT(QZToolCallbackRecord, action2),
-        FACT(QZPlugInToolBlock, fRecord),
-        FACT(QZImageLockToken, fToken),
-        FACT(QZDataViewDimension, fStride),
-        FACT(QZDataViewRecord, fDimensions),
-        FACT(QZHostEnvironment, table),
-    };
+    const LayoutFact expected[kLayoutFactCount] = {LAYOUT_FACTS(LAYOUT_FACT)};
     LayoutFact fromC[kLayoutFactCount] = {};
     LayoutFactsFromC(fromC);
     for (int i = 0; i < kLayoutFactCount; ++i) {

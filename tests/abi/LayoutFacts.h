@@ -8,8 +8,26 @@
 
 QZ_EXTERN_C_BEGIN
 
-/* The records in one fixed order: size, then the offset of a field that tells its layout. */
-enum { kLayoutFactCount = 13 };
+/* The records, each with a field whose offset tells its layout, in one fixed order. */
+#define LAYOUT_FACTS(FACT)                                  \
+    FACT(QZScriptArgRecord, bytes)                          \
+    FACT(QZHostErrorRecord, datum)                          \
+    FACT(QZHostEnvironmentTable, findScriptFunction)        \
+    FACT(QZHostCallContextTable, call)                      \
+    FACT(QZHostClassInterfaceTable, releaseObjectReference) \
+    FACT(QZMenuEntryBuffer, fValue)                         \
+    FACT(QZMenuCallbackRecord, doItem)                      \
+    FACT(QZToolCallbackRecord, action2)                     \
+    FACT(QZPlugInToolBlock, fRecord)                        \
+    FACT(QZImageLockToken, fToken)                          \
+    FACT(QZDataViewDimension, fStride)                      \
+    FACT(QZDataViewRecord, fDimensions)                     \
+    FACT(QZHostEnvironment, table)
+
+/* A record's size and that field's offset. */
+#define LAYOUT_FACT(type, field) {#type, sizeof(type), offsetof(type, field)},
+#define LAYOUT_COUNT(type, field) +1
+enum { kLayoutFactCount = 0 LAYOUT_FACTS(LAYOUT_COUNT) };
 typedef struct LayoutFact {
     const char* record;
     size_t size;
