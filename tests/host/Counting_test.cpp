@@ -33,9 +33,9 @@ TEST(InterfaceCounting, EnvironmentCountsAreTrackedAndOverReleaseIsAnAnomaly) {
 TEST(InterfaceCounting, OneClassInterfacePerKeyCountedPerRequest) {
     Host host;
     Vorna::HostEnvironment* env = host.environment();
-    Vorna::HostClassInterface* a = env->table->classInterface(env, 0, "Vorna:Photarion:Image");
-    Vorna::HostClassInterface* b = env->table->classInterface(env, 0, "Vorna:Photarion:Image");
-    Vorna::HostClassInterface* s = env->table->classInterface(env, 0, "Vorna:Photarion:String");
+    Vorna::HostClassInterface* a = env->table->classInterface(env, 0, typeKey(ObjectKind::Image));
+    Vorna::HostClassInterface* b = env->table->classInterface(env, 0, typeKey(ObjectKind::Image));
+    Vorna::HostClassInterface* s = env->table->classInterface(env, 0, typeKey(ObjectKind::String));
     EXPECT_EQ(a, b);
     EXPECT_NE(a, s);
     EXPECT_EQ(host.classInterfaceReferences(ObjectKind::Image), 2);
