@@ -60,7 +60,8 @@ for file in \
   include/photarion-sdk/shell/PlugInMain.h include/photarion-sdk/shell/Boundary.h \
   include/photarion-sdk/abi/Boundary.h include/photarion-sdk/abi/ObjectKinds.def \
   include/photarion-sdk/hostcall/References.h include/photarion-sdk/hostcall/Marshal.h \
-  include/photarion-sdk/hostcall/Stubs.h include/photarion-sdk/members/ImageRef.inc \
+  include/photarion-sdk/hostcall/Stubs.h include/photarion-sdk/hostcall/StubsDriverSupport.h \
+  include/photarion-sdk/members/ImageRef.inc \
   include/photarion-sdk/members/qz_string.inc include/photarion-sdk/errors/Exceptions.h \
   include/photarion-sdk/errors/ResultsStream.h include/photarion-sdk/image/ImageDataLock.h \
   include/photarion-sdk/menus/PlugInMenu.h include/photarion-sdk/menus/PlugInTool.h \
@@ -73,6 +74,11 @@ for file in \
   share/photarion-sdk/generate_stubs.py share/photarion-sdk/catalogue.txt \
   share/photarion-sdk/ObjectKinds.def \
   bin/photarion-run bin/photarion-make-sample; do
+  [ -f "$prefix/$file" ] || fail "not installed: $file"
+done
+# The generator's package, module for module.
+for module in "$root"/sdk/hostcall/stubgen/*.py; do
+  file="share/photarion-sdk/stubgen/$(basename "$module")"
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 # Nothing of the build or source tree may leak into the installed package files.
@@ -192,6 +198,10 @@ if cmake -S "$work/own-stubs" -B "$work/own-stubs/build" -G Ninja -DCMAKE_PREFIX
 else
   fail "the plug-in with stubs of its own did not build:"
   cat "$work/own-stubs.log" >&2
+fi
+# The installed generator ran from the prefix, which it must leave as it was installed.
+if find "$prefix" -name __pycache__ | grep -q .; then
+  fail "the installed generator left bytecode in the prefix: $(find "$prefix" -name __pycache__)"
 fi
 
 # ---- 4. Running it through the installed runner -----------------------------------------------

@@ -7,7 +7,6 @@ PHOTARION_SDK_DIR, PHOTARION_CXX); otherwise they are found from this file's pla
 """
 
 import collections
-import importlib.util
 import os
 import re
 import shutil
@@ -25,16 +24,12 @@ CATALOGUE = os.environ.get("PHOTARION_CATALOGUE",
 CXX = os.environ.get("PHOTARION_CXX") or shutil.which("c++")
 
 
-def load_generator():
-    sys.dont_write_bytecode = True  # leave no cache beside the generator in the source tree
-    spec = importlib.util.spec_from_file_location("generate_stubs", GENERATOR)
-    module = importlib.util.module_from_spec(spec)
-    sys.modules["generate_stubs"] = module  # dataclasses look their module up by name
-    spec.loader.exec_module(module)
-    return module
-
-
-gen = load_generator()
+# The generator's package, from beside the generator script; no cache is left beside it.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
+import stubgen.catalogue
+import stubgen.kinds
+import stubgen.vocabulary
 
 MEMBERS_PER_CLASS = {
     "ImageRef": 58, "ROI": 43, "Component": 52, "ImageDisplay": 52, "LinePlotImageDisplay": 25,
@@ -80,7 +75,8 @@ LOCK_ROWS = [
 class CatalogueFile(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.rows = gen.read_catalogue(CATALOGUE)
+        table = stubgen.kinds.read_kinds(os.path.join(SDK_DIR, "abi", "ObjectKinds.def"))
+        cls.rows = stubgen.catalogue.read_catalogue(CATALOGUE, stubgen.vocabulary.Vocabulary(table))
         with open(CATALOGUE, encoding="utf-8") as f:
             cls.lines = f.read().split("\n")
 
@@ -115,7 +111,7 @@ class CatalogueFile(unittest.TestCase):
             self.assertEqual((row.member_of.cls, row.member_name), ("TagGroup", "GetTagAsRGBUInt16"))
         for row in self.rows:
             if row.member_of:
-                self.assertNotIn(row.member_name, gen.RESERVED_MEMBER_NAMES)
+                self.assertNotIn(row.member_name, stubgen.vocabulary.RESERVED_MEMBER_NAMES)
 
     def test_rows_called_directly_are_there(self):
         signatures = {row.signature for row in self.rows}
@@ -125,10 +121,10 @@ class CatalogueFile(unittest.TestCase):
     def test_only_the_three_address_longs_travel_pointer_wide(self):
         wide = []
         for row in self.rows:
-            if row.result.cpp == gen.ADDRESS_CPP:
+            if row.result.cpp == stubgen.vocabulary.ADDRESS_CPP:
                 wide.append((row.signature, "result"))
             for position, param in enumerate(row.params, start=1):
-                if param.type.cpp == gen.ADDRESS_CPP:
+                if param.type.cpp == stubgen.vocabulary.ADDRESS_CPP:
                     wide.append((row.signature, position))
         self.assertEqual(sorted(wide, key=str), sorted([
             ("long GetDataPtr( ImageRef )", "result"),
