@@ -1,11 +1,11 @@
 // Command-line values: whole texts only, within the type's range.
+#include "ArgumentValues.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
-
-#include "ArgumentValues.h"
 
 using namespace Tools;
 

@@ -1,10 +1,12 @@
 // Calls through libffi: every value type arrives in its place, narrow results keep their sign.
+#include "ForeignCall.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "ForeignCall.h"
+#include "ExpectThrow.h"
 
 using namespace Tools;
 
@@ -86,9 +88,12 @@ TEST(ForeignCall, VoidFunctionsRunForTheirEffect) {
 }
 
 TEST(ForeignCall, RefusesANullFunctionAndUntypedArguments) {
-    EXPECT_THROW(callForeign(nullptr, ForeignType::Void, {}), ForeignCallError);
-    EXPECT_THROW(callForeign(address(&nothing), ForeignType::Void, {ForeignValue()}),
-                 ForeignCallError);
+    EXPECT_THROW_MESSAGE(callForeign(nullptr, ForeignType::Void, {}), ForeignCallError,
+                         "no function to call");
+    std::int32_t out = 0;
+    EXPECT_THROW_MESSAGE(callForeign(address(&nothing), ForeignType::Void,
+                                     {ForeignValue::pointer(&out), ForeignValue()}),
+                         ForeignCallError, "argument 2 has no type");
 }
 
 }  // namespace

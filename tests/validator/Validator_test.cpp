@@ -1,5 +1,7 @@
 // photarion-run --validate: our module validates clean; the faulty module is caught, function by
 // function, with the crash of one function isolated from the others.
+#include "Validator.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 
 #include "CommandLine.h"
 #include "Runner.h"
-#include "Validator.h"
 
 namespace {
 
