@@ -104,8 +104,8 @@ TEST(Validator, ParametersAndResultsOfEveryKindAreSupplied) {
         EXPECT_TRUE(f) << name;
         return f ? *f : kMissing;
     };
-    for (const char* name :
-         {"Half", "IsPositive", "Negate16", "Twice", "Mix", "Length", "Greeting"}) {
+    for (const char* name : {"Half", "IsPositive", "Negate16", "Twice", "Mix", "CharCode",
+                             "ColourValue", "Length", "Greeting"}) {
         const FunctionValidation& f = function(name);
         EXPECT_EQ(4, f.casesPlanned) << name << ": one call per value set";
         EXPECT_EQ(4, f.casesSwept) << name;
@@ -119,7 +119,8 @@ TEST(Validator, ParametersAndResultsOfEveryKindAreSupplied) {
     EXPECT_EQ(
         (std::vector<std::string>{"not called: parameter 1 of type complex cannot be supplied"}),
         unreachable.notes);
-    for (const char* name : {"Half", "IsPositive", "Twice", "Length", "Greeting"}) {
+    for (const char* name :
+         {"Half", "IsPositive", "Twice", "CharCode", "ColourValue", "Length", "Greeting"}) {
         EXPECT_TRUE(function(name).findings.empty()) << name;
     }
 }
