@@ -40,7 +40,9 @@ std::string typeList(const StandIn::Signature& sig) {
     return text;
 }
 
-// Other host objects and numbers behind pointers have no command-line text.
+// What a command-line word can become: not another host object (no text makes a TagGroup) nor a
+// number behind a pointer (the function's to write, and the runner prints no such value); the
+// validator supplies both.
 bool fromCommandLine(const ParamPlan& plan) {
     return plan.supply != Supply::ObjectHandle && plan.supply != Supply::ObjectAddress &&
            plan.supply != Supply::NumberAddress;
