@@ -2,7 +2,7 @@
 //
 // The input is lines: the first is a signature as a module would register it, the others are
 // command-line words. The words are read as the runner reads the arguments of that signature
-// (each parameter's parser and range), every word also through every value parser, and all of
+// (each parameter's plan, parser and range), every word also through every value parser, and all of
 // them as a whole command line. Each value parser is compared with a plain reference reading
 // written here, and every number read must be written back by the runner's formatting as a text
 // that reads back to the same value.
@@ -14,16 +14,16 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ArgumentValues.h"
+#include "CallPlan.h"
 #include "CommandLine.h"
 #include "FuzzCheck.h"
 #include "Signature.h"
 
 namespace {
-
-using StandIn::ValueKind;
 
 struct Range {
     std::int64_t min;
@@ -135,20 +135,46 @@ void CheckReals(const std::string& word) {
     }
 }
 
-// One argument as the runner reads it for a parameter of this kind.
+std::int64_t IntegerOf(const Tools::ForeignValue& v) {
+    return Tools::visitForeignType(v.type, [&](auto c) -> std::int64_t {
+        using T = typename decltype(c)::type;
+        if constexpr (std::is_integral_v<T>) {
+            return v.as<T>();
+        } else {
+            return INT64_MIN;  // never an integer reading's value
+        }
+    });
+}
+
+// One argument as the runner reads it for its parameter: by the plan it shares with the
+// validator, and as the value that then travels to the module.
 void CheckArgument(const StandIn::Param& p, const std::string& word) {
-    if (p.pointer) return;
-    switch (p.kind) {
-        case ValueKind::Short: CheckInteger(word, {INT16_MIN, INT16_MAX}); break;
-        case ValueKind::UInt16: CheckInteger(word, {0, UINT16_MAX}); break;
-        case ValueKind::Long: CheckInteger(word, {INT32_MIN, INT32_MAX}); break;
-        case ValueKind::ULong: CheckInteger(word, {0, UINT32_MAX}); break;
-        case ValueKind::Float:
-        case ValueKind::Double: CheckReals(word); break;
-        case ValueKind::Boolean:
-            FUZZ_CHECK(Tools::parseBoolean(word) == ReferenceBoolean(word));
+    const std::optional<Tools::ParamPlan> plan = Tools::planParam(p);
+    if (!plan || plan->supply != Tools::Supply::Number) return;
+    const std::optional<Tools::ForeignValue> value = Tools::parseNumber(*plan, word);
+    if (value) FUZZ_CHECK(value->type == plan->foreign);
+    switch (plan->reading) {
+        case Tools::NumberReading::Integer: {
+            const Range range{plan->min, plan->max};
+            CheckInteger(word, range);
+            const std::optional<std::int64_t> expected = ReferenceInteger(word, range);
+            FUZZ_CHECK(value.has_value() == expected.has_value());
+            if (value) FUZZ_CHECK(IntegerOf(*value) == *expected);
             break;
-        default: break;
+        }
+        case Tools::NumberReading::Real:
+            CheckReals(word);
+            FUZZ_CHECK(value.has_value() == (plan->foreign == Tools::ForeignType::Float
+                                                 ? Tools::parseFloat(word).has_value()
+                                                 : Tools::parseDouble(word).has_value()));
+            break;
+        case Tools::NumberReading::Boolean: {
+            const std::optional<bool> expected = ReferenceBoolean(word);
+            FUZZ_CHECK(Tools::parseBoolean(word) == expected);
+            FUZZ_CHECK(value.has_value() == expected.has_value());
+            if (value) FUZZ_CHECK(value->u8 == (*expected ? 1 : 0));
+            break;
+        }
     }
 }
 

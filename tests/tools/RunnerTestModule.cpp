@@ -137,6 +137,17 @@ double mix(double d, float f, std::int16_t s, std::uint16_t u, std::uint32_t ul,
     return d + f;
 }
 
+// A char and a colour arrive as the integers they travel as.
+std::int32_t charCode(std::int8_t c) {
+    Entry e;
+    return c;
+}
+
+std::uint32_t colourValue(std::uint32_t rgb) {
+    Entry e;
+    return rgb;
+}
+
 std::int32_t length(const char* text) {
     Entry e;
     return static_cast<std::int32_t>(std::strlen(text));
@@ -281,6 +292,8 @@ const Function kFunctions[] = {
     {"short Negate16(short)", reinterpret_cast<void*>(&negate16)},
     {"ulong Twice(ulong)", reinterpret_cast<void*>(&twice)},
     {"double Mix(double,float,short,uint16,ulong,Boolean)", reinterpret_cast<void*>(&mix)},
+    {"long CharCode(char)", reinterpret_cast<void*>(&charCode)},
+    {"ulong ColourValue(RGB)", reinterpret_cast<void*>(&colourValue)},
     {"long Length(string)", reinterpret_cast<void*>(&length)},
     {"void Say(string)", reinterpret_cast<void*>(&say)},
     {"qz_string Greeting(qz_string)", reinterpret_cast<void*>(&greeting)},

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 
 namespace Tools {
 namespace {
@@ -109,7 +110,43 @@ std::optional<std::uint32_t> parseHex32(const std::string& text) {
     return value;
 }
 
+std::optional<ForeignValue> parseNumber(const ParamPlan& plan, const std::string& text) {
+    switch (plan.reading) {
+        case NumberReading::Boolean:
+            if (std::optional<bool> b = parseBoolean(text)) {
+                return ForeignValue::number(plan.foreign, *b ? 1 : 0);
+            }
+            break;
+        case NumberReading::Integer:
+            if (std::optional<std::int64_t> n = parseInteger(text, plan.min, plan.max)) {
+                return ForeignValue::number(plan.foreign, *n);
+            }
+            break;
+        case NumberReading::Real:
+            if (plan.foreign == ForeignType::Float) {
+                if (std::optional<float> f = parseFloat(text)) return ForeignValue::float32(*f);
+            } else if (std::optional<double> d = parseDouble(text)) {
+                return ForeignValue::number(plan.foreign, *d);
+            }
+            break;
+    }
+    return std::nullopt;
+}
+
 std::string formatFloat(float value) { return shortest(value); }
 std::string formatDouble(double value) { return shortest(value); }
+
+std::string formatNumber(const ForeignValue& value) {
+    return visitForeignType(value.type, [&](auto c) -> std::string {
+        using T = typename decltype(c)::type;
+        if constexpr (std::is_integral_v<T>) {
+            return std::to_string(value.as<T>());
+        } else if constexpr (std::is_floating_point_v<T>) {
+            return shortest(value.as<T>());
+        } else {
+            return "?";
+        }
+    });
+}
 
 }  // namespace Tools

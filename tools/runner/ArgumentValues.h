@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "CallPlan.h"
+#include "ForeignValue.h"
+
 namespace Tools {
 
 // Decimal integers with an optional sign, or hexadecimal with "0x" ("-0x10" too).
@@ -21,8 +24,14 @@ std::optional<bool> parseBoolean(const std::string& text);
 // Hexadecimal, with or without "0x": the host version, e.g. 03040400.
 std::optional<std::uint32_t> parseHex32(const std::string& text);
 
+// The argument of a number parameter (Supply::Number) as the value that travels: by the plan's
+// reading, within its range for an integer.
+std::optional<ForeignValue> parseNumber(const ParamPlan& plan, const std::string& text);
+
 // Shortest text that reads back as the same value ("0.1", "1e+30", "-inf", "nan").
 std::string formatFloat(float value);
 std::string formatDouble(double value);
+// A number in decimal, a real as formatFloat and formatDouble write it; "?" for Void and Pointer.
+std::string formatNumber(const ForeignValue& value);
 
 }  // namespace Tools

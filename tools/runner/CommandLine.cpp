@@ -118,8 +118,11 @@ Arguments by the parameter's type:
                         unsigned integers, 32/64-bit floats) or greyscale PNG (read as 8- or
                         16-bit unsigned); the host image keeps the file's element type
   float, double         a number: -40.2, 1e3, 0x1p-3, inf, nan
-  short, long           a signed integer in the type's range (decimal or 0x hexadecimal)
+  char, short, long     a signed integer in the type's range (decimal or 0x hexadecimal)
   uint16, ulong, uint32 an unsigned integer in the type's range
+  RGB                   a colour as one unsigned 32-bit integer (decimal or 0x hexadecimal)
+  Handle, PFFileReference, External32BitType
+                        a host token as an unsigned 32-bit integer
   Boolean               true/false, yes/no, on/off or 1/0
   string, qz_string     any text
 

@@ -83,6 +83,9 @@ ValidationReport ValidateModule(const ValidationOptions& options);
 // The readable report, ending with "validated N functions: F findings (P fault points)".
 std::string FormatValidation(const ValidationReport& report);
 
+// A host version as the report writes it: eight upper-case hexadecimal digits ("030403FF").
+std::string VersionText(std::uint32_t version);
+
 // What --validate runs: the report to `out`; answers 0 when there is no finding, 1 otherwise.
 int RunValidation(const ValidationOptions& options, std::ostream& out, std::ostream& err);
 

@@ -1,10 +1,13 @@
 // Calls through libffi: every value type arrives in its place, narrow results keep their sign.
+#include "ForeignCall.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
-#include "ForeignCall.h"
+#include "ExpectThrow.h"
 
 using namespace Tools;
 
@@ -86,9 +89,37 @@ TEST(ForeignCall, VoidFunctionsRunForTheirEffect) {
 }
 
 TEST(ForeignCall, RefusesANullFunctionAndUntypedArguments) {
-    EXPECT_THROW(callForeign(nullptr, ForeignType::Void, {}), ForeignCallError);
-    EXPECT_THROW(callForeign(address(&nothing), ForeignType::Void, {ForeignValue()}),
-                 ForeignCallError);
+    EXPECT_THROW_MESSAGE(callForeign(nullptr, ForeignType::Void, {}), ForeignCallError,
+                         "no function to call");
+    std::int32_t out = 0;
+    EXPECT_THROW_MESSAGE(callForeign(address(&nothing), ForeignType::Void,
+                                     {ForeignValue::pointer(&out), ForeignValue()}),
+                         ForeignCallError, "argument 2 has no type");
+}
+
+TEST(ForeignValue, NumbersConvertToTheTypeTheyTravelAs) {
+    const ForeignValue c = ForeignValue::number(ForeignType::Int8, std::int64_t{-1});
+    EXPECT_EQ(c.type, ForeignType::Int8);
+    EXPECT_EQ(c.i8, -1);
+    EXPECT_EQ(ForeignValue::number(ForeignType::UInt32, std::int64_t{4294967295}).u32, 4294967295u);
+    EXPECT_EQ(ForeignValue::number(ForeignType::Float, 1e30).f, 1e30f);
+    EXPECT_EQ(ForeignValue::number(ForeignType::Double, 2).d, 2.0);
+    EXPECT_THROW_MESSAGE(ForeignValue::number(ForeignType::Pointer, 1), std::logic_error,
+                         "no number travels as pointer");
+    EXPECT_THROW_MESSAGE(ForeignValue::number(ForeignType::Void, 1), std::logic_error,
+                         "no number travels as void");
+}
+
+TEST(ForeignValue, WidthsAndNamesFollowTheTable) {
+    EXPECT_EQ(foreignWidth(ForeignType::Void), 0u);
+    EXPECT_EQ(foreignWidth(ForeignType::Int8), 1u);
+    EXPECT_EQ(foreignWidth(ForeignType::UInt16), 2u);
+    EXPECT_EQ(foreignWidth(ForeignType::Float), 4u);
+    EXPECT_EQ(foreignWidth(ForeignType::Double), 8u);
+    EXPECT_EQ(foreignWidth(ForeignType::Pointer), sizeof(void*));
+    EXPECT_STREQ(foreignTypeName(ForeignType::Void), "void");
+    EXPECT_STREQ(foreignTypeName(ForeignType::UInt32), "uint32");
+    EXPECT_STREQ(foreignTypeName(ForeignType::Pointer), "pointer");
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST(RunnerFunctions, ListShowsEveryRegistrationInOrder) {
               0u)
         << r.out;
     EXPECT_NE(r.out.find("\nRealImagePtr Negate(ImageRef *)\n"), std::string::npos);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 18);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 20);
 }
 
 TEST(RunnerFunctions, UnknownFunctionListsTheRegisteredOnes) {
@@ -161,6 +161,12 @@ TEST(RunnerFunctions, ArgumentsThatAreNotOfTheirTypeSayWhatIsWanted) {
          "argument 4 of Mix, '70000', is not a uint16 (a whole number from 0 to 65535)"},
         {{"Mix", "1", "2", "3", "4", "5", "maybe"},
          "argument 6 of Mix, 'maybe', is not true or false"},
+        {{"CharCode", "128"},
+         "argument 1 of CharCode, '128', is not a char (a whole number from -128 to 127)"},
+        {{"CharCode", "A"},
+         "argument 1 of CharCode, 'A', is not a char (a whole number from -128 to 127)"},
+        {{"ColourValue", "-1"},
+         "argument 1 of ColourValue, '-1', is not a RGB (a whole number from 0 to 4294967295)"},
     };
     for (const Case& c : cases) {
         RunResult r = runTest(c.words);
@@ -198,6 +204,17 @@ TEST(RunnerValues, EveryArgumentReachesItsParameter) {
     RunResult r = runTest({"Mix", "1.25", "-2.5", "-300", "65535", "4000000000", "yes"});
     EXPECT_EQ(r.status, 0) << r;
     EXPECT_EQ(r.out, "d=1.25 f=-2.5 s=-300 u=65535 ul=4000000000 b=1\n-1.25\n");
+}
+
+// What the validator can generate, the runner can read: char and RGB were refused before the
+// two shared one planner.
+TEST(RunnerValues, CharAndColourArgumentsAreIntegersOfTheirWidth) {
+    EXPECT_EQ(runTest({"CharCode", "-128"}).out, "-128\n");
+    EXPECT_EQ(runTest({"CharCode", "0x7f"}).out, "127\n");
+    EXPECT_EQ(runTest({"ColourValue", "0xFF8000"}).out, "16744448\n");
+    RunResult widest = runTest({"ColourValue", "4294967295"});
+    EXPECT_EQ(widest.status, 0) << widest;
+    EXPECT_EQ(widest.out, "4294967295\n");
 }
 
 TEST(RunnerValues, TextAndHostStrings) {

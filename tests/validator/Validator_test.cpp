@@ -1,5 +1,7 @@
 // photarion-run --validate: our module validates clean; the faulty module is caught, function by
 // function, with the crash of one function isolated from the others.
+#include "Validator.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 
 #include "CommandLine.h"
 #include "Runner.h"
-#include "Validator.h"
 
 namespace {
 
@@ -103,8 +104,8 @@ TEST(Validator, ParametersAndResultsOfEveryKindAreSupplied) {
         EXPECT_TRUE(f) << name;
         return f ? *f : kMissing;
     };
-    for (const char* name :
-         {"Half", "IsPositive", "Negate16", "Twice", "Mix", "Length", "Greeting"}) {
+    for (const char* name : {"Half", "IsPositive", "Negate16", "Twice", "Mix", "CharCode",
+                             "ColourValue", "Length", "Greeting"}) {
         const FunctionValidation& f = function(name);
         EXPECT_EQ(4, f.casesPlanned) << name << ": one call per value set";
         EXPECT_EQ(4, f.casesSwept) << name;
@@ -118,7 +119,8 @@ TEST(Validator, ParametersAndResultsOfEveryKindAreSupplied) {
     EXPECT_EQ(
         (std::vector<std::string>{"not called: parameter 1 of type complex cannot be supplied"}),
         unreachable.notes);
-    for (const char* name : {"Half", "IsPositive", "Twice", "Length", "Greeting"}) {
+    for (const char* name :
+         {"Half", "IsPositive", "Twice", "CharCode", "ColourValue", "Length", "Greeting"}) {
         EXPECT_TRUE(function(name).findings.empty()) << name;
     }
 }

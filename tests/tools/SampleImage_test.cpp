@@ -1,9 +1,9 @@
 // The demo's sample image: thin, distinct lines inside the image, and the peak prediction.
+#include "SampleImage.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "SampleImage.h"
 
 using namespace Tools;
 

@@ -1,11 +1,12 @@
 // Command-line values: whole texts only, within the type's range.
+#include "ArgumentValues.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
-
-#include "ArgumentValues.h"
+#include <string>
 
 using namespace Tools;
 
@@ -89,6 +90,42 @@ TEST(FormatReal, PrintsTheShortestTextThatReadsBack) {
     EXPECT_EQ(formatDouble(std::nan("")), "nan");
     const float odd = 16777217.0f;  // rounds to 16777216
     EXPECT_EQ(parseFloat(formatFloat(odd)), odd);
+}
+
+ParamPlan numberPlan(const std::string& type) {
+    return *planParam(StandIn::parseSignature("void F(" + type + ")").params.at(0));
+}
+
+TEST(ParseNumber, ReadsAnArgumentAsItsParameterTravels) {
+    const std::optional<ForeignValue> c = parseNumber(numberPlan("char"), "-128");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->type, ForeignType::Int8);
+    EXPECT_EQ(c->i8, -128);
+    EXPECT_FALSE(parseNumber(numberPlan("char"), "128"));
+    EXPECT_EQ(parseNumber(numberPlan("RGB"), "0xFFFFFFFF")->u32, 0xFFFFFFFFu);
+    EXPECT_FALSE(parseNumber(numberPlan("RGB"), "0x100000000"));
+    const std::optional<ForeignValue> yes = parseNumber(numberPlan("Boolean"), "Yes");
+    ASSERT_TRUE(yes);
+    EXPECT_EQ(yes->type, ForeignType::UInt8);
+    EXPECT_EQ(yes->u8, 1);
+    EXPECT_FALSE(parseNumber(numberPlan("Boolean"), "2"));
+    EXPECT_FALSE(parseNumber(numberPlan("float"), "1e39")) << "beyond float";
+    const std::optional<ForeignValue> d = parseNumber(numberPlan("double"), "1e39");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->type, ForeignType::Double);
+    EXPECT_EQ(d->d, 1e39);
+    EXPECT_FALSE(parseNumber(numberPlan("long"), "1.5"));
+}
+
+TEST(FormatNumber, WritesEveryNumberTypeAsItReadsBack) {
+    EXPECT_EQ(formatNumber(ForeignValue::int8(-5)), "-5") << "a number, not a character";
+    EXPECT_EQ(formatNumber(ForeignValue::uint8(200)), "200");
+    EXPECT_EQ(formatNumber(ForeignValue::int16(-32768)), "-32768");
+    EXPECT_EQ(formatNumber(ForeignValue::uint32(4294967295u)), "4294967295");
+    EXPECT_EQ(formatNumber(ForeignValue::float32(0.1f)), "0.1");
+    EXPECT_EQ(formatNumber(ForeignValue::float64(-2.5)), "-2.5");
+    EXPECT_EQ(formatNumber(ForeignValue::pointer(nullptr)), "?");
+    EXPECT_EQ(formatNumber(ForeignValue()), "?");
 }
 
 }  // namespace
