@@ -26,8 +26,10 @@ char sHostMessage[kHostMessageBufferSize];
 
 // Copies at most n characters of text and a NUL at the end of the n + 1 byte buffer.
 void CopyCut(char* buffer, const char* text, std::size_t n) {
-    std::strncpy(buffer, text, n);
-    buffer[n] = '\0';
+    std::size_t length = 0;
+    while (length < n && text[length] != '\0') ++length;
+    std::memcpy(buffer, text, length);
+    std::memset(buffer + length, 0, n + 1 - length);
 }
 
 // Runs `op` on the current manager, or on a plain one when none is installed.
