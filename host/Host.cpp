@@ -252,6 +252,9 @@ ImageInfo Host::image(Vorna::Handle h) const {
     info.sizes = d.sizes;
     info.name = d.name;
     info.packedComplex = d.packedComplex;
+    info.label = d.label;
+    info.dimensionCalibrations = d.dimensionCalibrations;
+    info.intensityCalibration = d.intensityCalibration;
     info.bytes = d.bytes;
     info.activeLocks = d.activeLocks;
     info.dataChangedCount = d.dataChangedCount;

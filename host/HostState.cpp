@@ -106,6 +106,10 @@ Vorna::Handle Host::State::newImage(const ImageSpec& spec, int moduleCount, int 
     data->sizes = spec.sizes;
     data->name = spec.name;
     data->packedComplex = spec.packedComplex;
+    data->label = spec.label;
+    data->dimensionCalibrations = spec.dimensionCalibrations;
+    data->dimensionCalibrations.resize(spec.sizes.size());
+    data->intensityCalibration = spec.intensityCalibration;
     data->bytes.assign(data->elementCount() * elementSize(spec.type), 0);
     if (fill) {
         for (std::size_t i = 0; i < data->bytes.size(); ++i)

@@ -82,6 +82,10 @@ void validateImageSpec(const ImageSpec& spec) {
         if (bytes > (std::uint64_t{1} << 30))
             throw std::invalid_argument("image too large for the stand-in host");
     }
+    if (!spec.dimensionCalibrations.empty() &&
+        spec.dimensionCalibrations.size() != spec.sizes.size()) {
+        throw std::invalid_argument("one calibration per dimension, or none");
+    }
     if (spec.packedComplex && !isComplexType(spec.type)) {
         throw std::invalid_argument("only complex images can be packed");
     }

@@ -35,12 +35,30 @@ bool isComplexType(ElementType type);
 bool isSignedIntegerType(ElementType type);
 const char* elementTypeName(ElementType type);
 
+// How the raw values of one dimension's index, or of the image's elements (the intensity), read
+// in physical units: calibrated = (raw - origin) * scale, in `unit`.
+struct Calibration {
+    float origin = 0.0f;
+    float scale = 1.0f;
+    std::string unit;       // Latin-1; empty: no unit
+    bool displayed = true;  // whether views show the calibrated values
+
+    bool operator==(const Calibration& o) const {
+        return origin == o.origin && scale == o.scale && unit == o.unit && displayed == o.displayed;
+    }
+    bool operator!=(const Calibration& o) const { return !(*this == o); }
+};
+
 // How to make an image.
 struct ImageSpec {
     ElementType type = ElementType::Float32;
     std::vector<std::uint32_t> sizes;  // 1..5 entries, each at least 1
     std::string name;
     bool packedComplex = false;  // reported as pack style 1 on complex images
+    std::string label{};
+    // Empty: every dimension uncalibrated; otherwise one per dimension.
+    std::vector<Calibration> dimensionCalibrations{};
+    Calibration intensityCalibration{};
 };
 
 // A snapshot of an image, for tests and the runner.
@@ -49,6 +67,9 @@ struct ImageInfo {
     std::vector<std::uint32_t> sizes;
     std::string name;
     bool packedComplex = false;
+    std::string label;
+    std::vector<Calibration> dimensionCalibrations;  // one per dimension
+    Calibration intensityCalibration;
     std::vector<unsigned char> bytes;  // copy of the data
     int activeLocks = 0;               // locks taken and not yet returned (both generations)
     int dataChangedCount = 0;          // "void ImageDataChanged( ImageRef )" calls
@@ -68,6 +89,9 @@ struct ImageData {
     std::vector<std::uint32_t> sizes;
     std::string name;
     bool packedComplex = false;
+    std::string label;
+    std::vector<Calibration> dimensionCalibrations;  // one per dimension
+    Calibration intensityCalibration;
     std::vector<unsigned char> bytes;
     int activeLocks = 0;
     int dataChangedCount = 0;
