@@ -94,7 +94,10 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         copy.anyVotes = copy.anyVotes || counts[j] != 0;
     }
     if (!copy.anyVotes) return copy;
-    copy.values = Allocate<float>(valueTotal);
+    // Padding after the last column, so that the run kernels' 64-row windows stay in the array.
+    copy.values = Allocate<float>(valueTotal + Detail::kValuePad);
+    std::fill(copy.values.get() + valueTotal, copy.values.get() + valueTotal + Detail::kValuePad,
+              0.0f);
     copy.rows = Allocate<std::uint32_t>(rowTotal);
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
@@ -131,10 +134,46 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
 
 }  // namespace
 
-bool HoughWideKernelAvailable() {
-    static const bool available = Detail::WideKernelSupported();
-    return available;
+bool HoughKernelSupported(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Lanes: return Detail::WideKernelBuilt() && Detail::Cpu().avx2;
+        case HoughKernel::Avx2: return Detail::kRunKernelsBuilt && Detail::Cpu().avx2;
+        case HoughKernel::Avx512: return Detail::kRunKernelsBuilt && Detail::Cpu().avx512;
+        default: return true;
+    }
 }
+
+HoughKernel HoughKernelChosen(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Auto:
+        case HoughKernel::Avx512:
+            if (HoughKernelSupported(HoughKernel::Avx512)) return HoughKernel::Avx512;
+            [[fallthrough]];
+        case HoughKernel::Avx2:
+            return HoughKernelSupported(HoughKernel::Avx2) ? HoughKernel::Avx2
+                                                           : HoughKernel::Baseline;
+        case HoughKernel::Lanes:
+            return HoughKernelSupported(HoughKernel::Lanes) ? HoughKernel::Lanes
+                                                            : HoughKernel::Baseline;
+        default: return kernel;
+    }
+}
+
+const char* HoughKernelName(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Auto: return "auto";
+        case HoughKernel::Baseline: return "baseline";
+        case HoughKernel::Lanes: return "lanes";
+        case HoughKernel::RangeCheckFallback: return "range-check";
+        case HoughKernel::Avx2: return "avx2";
+        case HoughKernel::Avx512: return "avx512";
+    }
+    return "?";
+}
+
+const char* HoughCpuFeatures() { return Detail::Cpu().features; }
+
+bool HoughWideKernelAvailable() { return HoughKernelSupported(HoughKernel::Lanes); }
 
 template <class T>
 void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, float* out,
@@ -162,10 +201,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         return;
     }
 
-    HoughKernel kernel = options.kernel;
-    if (kernel == HoughKernel::Auto)
-        kernel = HoughWideKernelAvailable() ? HoughKernel::Wide : HoughKernel::Baseline;
-    if (kernel == HoughKernel::Wide && !HoughWideKernelAvailable()) kernel = HoughKernel::Baseline;
+    HoughKernel kernel = HoughKernelChosen(options.kernel);
     const std::uint32_t block =
         kernel == HoughKernel::Baseline ? Detail::kBaselineBlock : Detail::kWideBlock;
     const std::uint32_t blocks = (n + block - 1) / block;
@@ -174,7 +210,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
 
     std::unique_ptr<double[]> u = Allocate<double>(angles);
     std::unique_ptr<double[]> v = Allocate<double>(angles);
-    std::unique_ptr<double[]> dk = Allocate<double>(n);
+    std::unique_ptr<double[]> dk = Allocate<double>(std::uint64_t{n} + Detail::kDistancePad);
 
     HoughJob job;
     job.n = n;
@@ -193,6 +229,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     if (!monotone) kernel = HoughKernel::RangeCheckFallback;
     for (std::uint32_t k = 0; k < n; ++k)
         dk[k] = static_cast<double>(std::int64_t{k} - std::int64_t{n / 2});
+    std::fill(dk.get() + n, dk.get() + n + Detail::kDistancePad, dk[n - 1]);
     job.u = u.get();
     job.v = v.get();
     job.dk = dk.get();
@@ -202,6 +239,12 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
 
     unsigned threads = options.threads;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    if (kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) {
+        Detail::AccumulateWithRuns(job, kernel == HoughKernel::Avx512, threads, out);
+        return;
+    }
+    // The lanes kernels: each block accumulates into a buffer of its thread, distance-major, and
+    // copies it into its columns of the result.
     threads = std::min<unsigned>(threads, blocks);
     const std::size_t binsPerBlock = std::size_t{n} * block;
     std::unique_ptr<float[]> bins = Allocate<float>(std::uint64_t{threads} * binsPerBlock);
@@ -211,12 +254,12 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         float* own = bins.get() + thread * binsPerBlock;
         std::fill(own, own + binsPerBlock, 0.0f);
         switch (kernel) {
-            case HoughKernel::Wide: Detail::AccumulateBlockWide(job, first, own); break;
+            case HoughKernel::Lanes: Detail::AccumulateBlockWide(job, first, own); break;
             case HoughKernel::Baseline: Detail::AccumulateBlockBaseline(job, first, own); break;
             default:
                 for (std::uint32_t j = 0; j < n; ++j)
                     if (job.columns[j].count != 0)
-                        Detail::AccumulateChecked(job, first, block, block, j, own);
+                        Detail::AccumulateChecked(job, first, block, 1, block, j, own);
                 break;
         }
         // Row r of the bins is the block's stretch of row r of the result.

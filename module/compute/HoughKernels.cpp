@@ -140,7 +140,7 @@ void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bi
         for (std::uint32_t q = 0; q < kPairs; ++q) l.a[q] = _mm_mul_pd(dj, u[q]);
         if (!BaselineInRange(l, job.dk[c.firstRow], n) ||
             !BaselineInRange(l, job.dk[c.lastRow], n)) {
-            AccumulateChecked(job, first, kBaselineBlock, kBaselineBlock, j, bins);
+            AccumulateChecked(job, first, kBaselineBlock, 1, kBaselineBlock, j, bins);
             continue;
         }
         if (c.rows == nullptr) {
@@ -174,7 +174,7 @@ void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bi
                 inRange = inRange && r >= 0 && static_cast<std::uint32_t>(r) < job.n;
             }
         if (!inRange) {
-            AccumulateChecked(job, first, G, G, j, bins);
+            AccumulateChecked(job, first, G, 1, G, j, bins);
             continue;
         }
         for (std::uint32_t e = 0; e < c.count; ++e) {
@@ -238,10 +238,7 @@ __attribute__((target("avx2"), always_inline)) inline bool WideInRange(const Wid
 
 }  // namespace
 
-bool WideKernelSupported() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
+bool WideKernelBuilt() { return true; }
 
 __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, std::uint32_t first,
                                                          float* bins) {
@@ -265,7 +262,7 @@ __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, st
             _mm256_set1_pd(static_cast<double>(std::int64_t{j} - std::int64_t{job.cx}));
         for (std::uint32_t q = 0; q < kQuads; ++q) l.a[q] = _mm256_mul_pd(dj, u[q]);
         if (!WideInRange(l, job.dk[c.firstRow], n) || !WideInRange(l, job.dk[c.lastRow], n)) {
-            AccumulateChecked(job, first, kWideBlock, kWideBlock, j, bins);
+            AccumulateChecked(job, first, kWideBlock, 1, kWideBlock, j, bins);
             continue;
         }
         if (c.rows == nullptr) {
@@ -279,13 +276,13 @@ __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, st
 
 #else
 
-bool WideKernelSupported() { return false; }
+bool WideKernelBuilt() { return false; }
 
 void AccumulateBlockWide(const HoughJob& job, std::uint32_t first, float* bins) {
-    // Never chosen: WideKernelSupported() is false on this build.
+    // Never chosen on this build, which has no AVX2 code.
     for (std::uint32_t j = 0; j < job.n; ++j)
         if (job.columns[j].count != 0)
-            AccumulateChecked(job, first, kWideBlock, kWideBlock, j, bins);
+            AccumulateChecked(job, first, kWideBlock, 1, kWideBlock, j, bins);
 }
 
 #endif

@@ -116,18 +116,11 @@ std::vector<float> Fast(const std::vector<float>& image, std::uint32_t n, HoughK
     return out;
 }
 
-std::string KernelName(HoughKernel kernel) {
-    switch (kernel) {
-        case HoughKernel::Auto: return "auto";
-        case HoughKernel::Baseline: return "baseline";
-        case HoughKernel::Wide: return "wide";
-        case HoughKernel::RangeCheckFallback: return "range-check fallback";
-    }
-    return "?";
-}
+std::string KernelName(HoughKernel kernel) { return HoughKernelName(kernel); }
 
-const HoughKernel kAllKernels[] = {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Wide,
-                                   HoughKernel::RangeCheckFallback};
+const HoughKernel kAllKernels[] = {HoughKernel::Auto,   HoughKernel::Baseline,
+                                   HoughKernel::Lanes,  HoughKernel::Avx2,
+                                   HoughKernel::Avx512, HoughKernel::RangeCheckFallback};
 
 // Compares every kernel (with the thread counts given in turn) against the reference.
 void ExpectAllKernelsMatch(const std::vector<float>& image, std::uint32_t n,
