@@ -61,25 +61,36 @@ struct WorkingCopy {
     std::unique_ptr<ColumnInfo[]> columns;
     std::unique_ptr<float[]> values;
     std::unique_ptr<std::uint32_t[]> rows;
+    std::uint64_t denseNonZero = 0;  // non-zero pixels in dense columns
+    std::uint64_t sparseNonZero = 0;
     bool anyVotes = false;
 };
 
+// Built on `threads` threads, each taking stripes of kStripe source columns: a column's count and
+// values are written by one thread only.
+constexpr std::uint32_t kStripe = 64;
+
 template <class T>
 WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t height,
-                             std::uint32_t n) {
+                             std::uint32_t n, unsigned threads) {
     const std::uint32_t left = (n - width) / 2;
     const std::uint32_t top = (n - height) / 2;
     WorkingCopy copy;
     copy.columns = Allocate<ColumnInfo>(n);
     std::unique_ptr<std::uint32_t[]> counts = Allocate<std::uint32_t>(n);
     std::fill(counts.get(), counts.get() + n, 0u);
+    const std::uint32_t stripes = (width + kStripe - 1) / kStripe;
 
-    for (std::uint32_t sk = 0; sk < height; ++sk) {
-        const T* src = in + std::size_t{sk} * width;
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t stripe, unsigned) {
+        const std::uint32_t from = stripe * kStripe;
+        const std::uint32_t to = std::min(width, from + kStripe);
         std::uint32_t* count = counts.get() + left;
-        for (std::uint32_t sj = 0; sj < width; ++sj)
-            count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
-    }
+        for (std::uint32_t sk = 0; sk < height; ++sk) {
+            const T* src = in + std::size_t{sk} * width;
+            for (std::uint32_t sj = from; sj < to; ++sj)
+                count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+        }
+    });
 
     std::uint64_t valueTotal = 0;
     std::uint64_t rowTotal = 0;
@@ -91,8 +102,9 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         c.count = c.dense ? n : counts[j];
         valueTotal += c.count;
         if (!c.dense) rowTotal += c.count;
-        copy.anyVotes = copy.anyVotes || counts[j] != 0;
+        (c.dense ? copy.denseNonZero : copy.sparseNonZero) += counts[j];
     }
+    copy.anyVotes = copy.denseNonZero + copy.sparseNonZero != 0;
     if (!copy.anyVotes) return copy;
     // Padding after the last column, so that the run kernels' 64-row windows stay in the array.
     copy.values = Allocate<float>(valueTotal + Detail::kValuePad);
@@ -102,33 +114,37 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
     // non-zero rows in ascending order; counts[] now counts what has been stored.
-    std::fill(counts.get(), counts.get() + n, 0u);
-    for (std::uint32_t j = 0; j < n; ++j) {
-        const ColumnInfo& c = copy.columns[j];
-        if (!c.dense) continue;
-        float* column = copy.values.get() + c.valueOffset;
-        std::fill(column, column + top, 0.0f);
-        std::fill(column + top + height, column + n, 0.0f);
-    }
-    const ColumnInfo* columns = copy.columns.get() + left;
-    float* values = copy.values.get();
-    std::uint32_t* rows = copy.rows.get();
-    std::uint32_t* stored = counts.get() + left;
-    for (std::uint32_t sk = 0; sk < height; ++sk) {
-        const T* src = in + std::size_t{sk} * width;
-        const std::uint32_t k = top + sk;
-        for (std::uint32_t sj = 0; sj < width; ++sj) {
-            const float x = static_cast<float>(src[sj]);
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t stripe, unsigned) {
+        const std::uint32_t from = stripe * kStripe;
+        const std::uint32_t to = std::min(width, from + kStripe);
+        const ColumnInfo* columns = copy.columns.get() + left;
+        float* values = copy.values.get();
+        std::uint32_t* rows = copy.rows.get();
+        std::uint32_t* stored = counts.get() + left;
+        for (std::uint32_t sj = from; sj < to; ++sj) {
+            stored[sj] = 0;
             const ColumnInfo& c = columns[sj];
-            if (c.dense) {
-                values[c.valueOffset + k] = x;
-            } else if (x != 0.0f) {
-                values[c.valueOffset + stored[sj]] = x;
-                rows[c.rowOffset + stored[sj]] = k;
-                ++stored[sj];
+            if (!c.dense) continue;
+            float* column = values + c.valueOffset;
+            std::fill(column, column + top, 0.0f);
+            std::fill(column + top + height, column + n, 0.0f);
+        }
+        for (std::uint32_t sk = 0; sk < height; ++sk) {
+            const T* src = in + std::size_t{sk} * width;
+            const std::uint32_t k = top + sk;
+            for (std::uint32_t sj = from; sj < to; ++sj) {
+                const float x = static_cast<float>(src[sj]);
+                const ColumnInfo& c = columns[sj];
+                if (c.dense) {
+                    values[c.valueOffset + k] = x;
+                } else if (x != 0.0f) {
+                    values[c.valueOffset + stored[sj]] = x;
+                    rows[c.rowOffset + stored[sj]] = k;
+                    ++stored[sj];
+                }
             }
         }
-    }
+    });
     return copy;
 }
 
@@ -195,13 +211,21 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         std::uint64_t{std::numeric_limits<std::int32_t>::max()})
         throw std::bad_alloc();
 
-    WorkingCopy copy = BuildWorkingCopy(in, width, height, n);
+    unsigned threads = options.threads;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    WorkingCopy copy = BuildWorkingCopy(in, width, height, n, threads);
     if (!copy.anyVotes) {
         std::fill(out, out + total, 0.0f);
         return;
     }
 
     HoughKernel kernel = HoughKernelChosen(options.kernel);
+    // The run kernels add the votes of sparse columns one by one into angle-major bins, where the
+    // lanes kernel's distance-major bins keep the block's votes of one row in fewer cache lines:
+    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel.
+    if ((kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) &&
+        copy.denseNonZero < copy.sparseNonZero)
+        kernel = HoughKernel::Lanes;
     const std::uint32_t block =
         kernel == HoughKernel::Baseline ? Detail::kBaselineBlock : Detail::kWideBlock;
     const std::uint32_t blocks = (n + block - 1) / block;
@@ -237,8 +261,6 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     job.values = copy.values.get();
     job.rows = copy.rows.get();
 
-    unsigned threads = options.threads;
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     if (kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) {
         Detail::AccumulateWithRuns(job, kernel == HoughKernel::Avx512, threads, out);
         return;
