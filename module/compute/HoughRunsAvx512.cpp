@@ -90,11 +90,13 @@ inline void AddRuns(const float* x, const std::int32_t* starts, std::int32_t cou
     for (std::int32_t m = 0; m < count; m += 16, bins += 16) {
         const __m512i start = _mm512_loadu_si512(starts + m);
         const __m512i length = _mm512_sub_epi32(_mm512_loadu_si512(starts + m + 1), start);
-        const std::int32_t longest = Largest(length);
         const std::int32_t from = starts[m];
         __m512 sum = _mm512_loadu_ps(bins);
         __m512i step = _mm512_setzero_si512();
         const std::int32_t span = starts[m + 16] - from;
+        // Runs of one or two rows (slopes above one half) need no horizontal maximum.
+        const bool atMostTwo = _mm512_cmpgt_epi32_mask(length, _mm512_set1_epi32(2)) == 0;
+        const std::int32_t longest = atMostTwo ? 2 : Largest(length);
         if (span <= 32) {
             // All 16 runs lie in rows [from, from + 32): one permute per step.
             const __m512 low = _mm512_loadu_ps(x + from);
@@ -106,7 +108,7 @@ inline void AddRuns(const float* x, const std::int32_t* starts, std::int32_t cou
                 at = _mm512_add_epi32(at, one);
                 step = _mm512_add_epi32(step, one);
             };
-            if (longest <= 2) {
+            if (atMostTwo) {
                 // Runs of one or two rows (slopes above one half): no loop to mispredict.
                 add();
                 add();
