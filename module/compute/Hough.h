@@ -1,6 +1,7 @@
 // The straight-line Hough transform of a square float image, in two versions that give the same
 // bits: a reference that is the plain triple loop, and a fast path (column-major working copy,
-// blocks of angles on several threads, SIMD distances) used by the module.
+// blocks of angles on several threads, SIMD distances, each bin's run of rows summed in a register)
+// used by the module.
 //
 // For a square input of side n, with cx = cy = n / 2 (unsigned halving):
 //   for each angle i (column of the result), theta = (i * K) / cx, u = cos theta, v = sin theta;

@@ -25,7 +25,8 @@ inline std::int32_t TruncateLow32(double rho) {
 inline constexpr std::uint32_t kLargestNarrowSide = 46340;
 
 // Rows of padding after the last row's (k - cy), equal to it, so that SIMD loads may run past the
-// last row without changing its bin; and floats of padding (zeros) after the working copy's values, for 64-row windows.
+// last row without changing its bin; and floats of padding (zeros) after the working copy's values,
+// for 64-row windows.
 inline constexpr std::uint32_t kDistancePad = 16;
 inline constexpr std::uint32_t kValuePad = 64;
 

@@ -1,7 +1,8 @@
-// The inner kernels of the fast Hough path. Each takes one block of consecutive angles and walks
-// every column of the working copy once, in ascending column order; within a column it visits the
-// stored rows in ascending order and, for each, computes the distance bin of every angle of the
-// block at once in SIMD doubles, then adds the pixel to those bins one by one.
+// The lanes kernels of the fast Hough path (the run kernels are in HoughRuns*.cpp). Each takes one
+// block of consecutive angles and walks every column of the working copy once, in ascending column
+// order; within a column it visits the stored rows in ascending order and, for each, computes the
+// distance bin of every angle of the block at once in SIMD doubles, then adds the pixel to those
+// bins one by one.
 //
 // Why this gives the reference's bits:
 // - Angle i only ever writes column i of the result, so the angles of a block, and the blocks of
@@ -16,9 +17,9 @@
 //   (-2^31, 2^31); a column is only taken this way when its first and last bins lie in [0, n), and
 //   then all of its bins do (monotonicity, see HoughFast.cpp), so no other rho reaches it.
 //
-// Speed: the bin additions cannot be reordered or merged, so every vote is one load, one add and
-// one store; with the block's angles side by side in memory those stores mostly pair up within a
-// cache line, and the bin arithmetic of the next row overlaps them.
+// Speed: every vote is one load, one add and one store; with the block's angles side by side in
+// memory those stores mostly pair up within a cache line, and the bin arithmetic of the next row
+// overlaps them.
 #include <cstring>
 #include <initializer_list>
 
