@@ -67,9 +67,9 @@ struct WorkingCopy {
     bool anyVotes = false;
 };
 
-// Built on `threads` threads, each taking stripes of kStripe source columns: a column's count and
-// values are written by one thread only.
-constexpr std::uint32_t kStripe = 64;
+// Built on `threads` threads, each taking one stripe of consecutive source columns (a multiple of
+// 16 wide): a column's count and values are written by one thread only, and with one thread the
+// rows are read whole, as a row-major image is best read.
 
 template <class T>
 WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t height,
@@ -80,11 +80,12 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
     copy.columns = Allocate<ColumnInfo>(n);
     std::unique_ptr<std::uint32_t[]> counts = Allocate<std::uint32_t>(n);
     std::fill(counts.get(), counts.get() + n, 0u);
-    const std::uint32_t stripes = (width + kStripe - 1) / kStripe;
+    const std::uint32_t stripe = std::max(16u, (width / std::max(1u, threads) + 15) / 16 * 16);
+    const std::uint32_t stripes = (width + stripe - 1) / stripe;
 
-    Detail::RunBlocks(stripes, threads, [&](std::uint32_t stripe, unsigned) {
-        const std::uint32_t from = stripe * kStripe;
-        const std::uint32_t to = std::min(width, from + kStripe);
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t part, unsigned) {
+        const std::uint32_t from = part * stripe;
+        const std::uint32_t to = std::min(width, from + stripe);
         std::uint32_t* count = counts.get() + left;
         for (std::uint32_t sk = 0; sk < height; ++sk) {
             const T* src = in + std::size_t{sk} * width;
@@ -115,9 +116,9 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
     // non-zero rows in ascending order; counts[] now counts what has been stored.
-    Detail::RunBlocks(stripes, threads, [&](std::uint32_t stripe, unsigned) {
-        const std::uint32_t from = stripe * kStripe;
-        const std::uint32_t to = std::min(width, from + kStripe);
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t part, unsigned) {
+        const std::uint32_t from = part * stripe;
+        const std::uint32_t to = std::min(width, from + stripe);
         const ColumnInfo* columns = copy.columns.get() + left;
         float* values = copy.values.get();
         std::uint32_t* rows = copy.rows.get();
