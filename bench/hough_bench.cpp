@@ -1,12 +1,20 @@
-// Times the fast Hough path against the reference loop, and the circular shift against memcpy, on
-// the same inputs in one run, and checks that the fast results are bit-identical.
+// Times the fast Hough path, kernel by kernel and for every thread count up to the hardware's,
+// against the reference loop on the same inputs in one run, and checks that every fast result is
+// bit-identical; then the circular shift against memcpy.
 //
-//   hough_bench [--quick] [--sizes 256,512,1024] [--repeat N]
+//   hough_bench [--quick] [--sizes 256,512,1024] [--large 4096] [--repeat N]
 //
-// --quick limits the Hough sizes to 256 and 512 and the shift image to 1024 x 1024. The exit status
-// is 1 when a fast result is not bit-identical to the reference's. Times are wall-clock, the fast
-// path's the best of --repeat runs (the reference runs once per input). Other load on the machine
-// distorts them, the two-thread rows most; the load average is printed first.
+// --quick: sizes 256 and 512, no large rows, a 1024 x 1024 shift image. --large 0 leaves out the
+// large rows, which time the fast path alone (the reference would take minutes).
+//
+// Columns: seconds (the best of --repeat calls; the reference runs once), votes per second (votes
+// = angles x non-zero pixels, the additions the reference makes into bins that change), the ratio
+// to the reference and to the lanes kernel with as many threads, and cycles per vote per thread:
+// seconds x clock x threads / votes. The clock is measured in the same run with a chain of
+// dependent integer adds (one a cycle on any x86 core), because frequency counters are not always
+// readable. Other load on the machine distorts the figures, the rows with more threads most; the
+// load average is printed first. The exit status is 1 when a fast result differs from the
+// reference's.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,6 +33,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Vorna::Compute::HoughKernel;
 using Vorna::Compute::HoughOptions;
 
 template <class F>
@@ -40,6 +49,34 @@ double BestSeconds(int repeat, F&& f) {
     double best = 1e300;
     for (int r = 0; r < repeat; ++r) best = std::min(best, Seconds(f));
     return best;
+}
+
+// Cycles per second of one core, from a chain of dependent adds: each add needs the previous
+// one's result, so the chain runs at one add per cycle whatever the core's width.
+double MeasureClock() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    // Many short attempts, the fastest kept: on a busy machine some of them run undisturbed.
+    const long rounds = 250'000;  // 16 adds each, about a millisecond
+    double best = 1e300;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        unsigned long x = 0;
+        const unsigned long one = 1;
+        const double s = Seconds([&] {
+            for (long r = 0; r < rounds; ++r)
+                __asm__ volatile(
+                    "add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\t"
+                    "add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\t"
+                    "add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\t"
+                    "add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0"
+                    : "+r"(x)
+                    : "r"(one));
+        });
+        best = std::min(best, s);
+    }
+    return 16.0 * static_cast<double>(rounds) / best;
+#else
+    return 0.0;
+#endif
 }
 
 // Uniform values in [-1, 1) on every pixel.
@@ -86,29 +123,77 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return true;
 }
 
-// Prints one row per thread count; answers false when a fast result differs from the reference.
-bool HoughRows(const char* name, const std::vector<float>& image, std::uint32_t n, unsigned cores,
-               int repeat) {
+struct Machine {
+    unsigned cores;
+    double clock;  // cycles per second, 0 when unknown
+};
+
+void Header() {
+    std::printf("%-13s %5s %-9s %7s %10s %10s %9s %7s %11s  %s\n", "case", "n", "kernel", "threads",
+                "seconds", "votes/s", "x ref", "x lanes", "cycles/vote", "same bits");
+}
+
+void Row(const char* name, std::uint32_t n, const char* kernel, unsigned threads, double seconds,
+         double votes, double reference, double lanes, const Machine& m, const char* same) {
+    char ratio[32] = "-", vsLanes[32] = "-", cycles[32] = "-";
+    if (reference > 0) std::snprintf(ratio, sizeof ratio, "%.1f", reference / seconds);
+    if (lanes > 0) std::snprintf(vsLanes, sizeof vsLanes, "%.2f", lanes / seconds);
+    if (m.clock > 0)
+        std::snprintf(cycles, sizeof cycles, "%.2f", seconds * m.clock * threads / votes);
+    std::printf("%-13s %5u %-9s %7u %10.5f %10.3e %9s %7s %11s  %s\n", name, n, kernel, threads,
+                seconds, votes / seconds, ratio, vsLanes, cycles, same);
+    std::fflush(stdout);
+}
+
+// The kernels worth timing on this CPU, the chosen one first and the lanes kernel last but one.
+std::vector<HoughKernel> Kernels(bool all) {
+    std::vector<HoughKernel> kernels;
+    for (HoughKernel k :
+         {HoughKernel::Avx512, HoughKernel::Avx2, HoughKernel::Lanes, HoughKernel::Baseline})
+        if (Vorna::Compute::HoughKernelSupported(k) &&
+            (all || k == Vorna::Compute::HoughKernelChosen(HoughKernel::Auto) ||
+             k == HoughKernel::Lanes))
+            kernels.push_back(k);
+    return kernels;
+}
+
+// One case: the reference once (unless `withReference` is false), then every kernel at every
+// thread count. Answers false when a fast result differs from the reference.
+bool Case(const char* name, const std::vector<float>& image, std::uint32_t n, const Machine& m,
+          int repeat, bool withReference, bool allKernels) {
     std::size_t nonzero = 0;
     for (float x : image) nonzero += x != 0.0f;
     const double votes = static_cast<double>(n) * static_cast<double>(nonzero);
     std::vector<float> reference(image.size());
-    const double tRef =
-        Seconds([&] { Vorna::Compute::HoughReference(image.data(), n, reference.data()); });
-    std::vector<unsigned> threadCounts{1};
-    if (cores > 1) threadCounts.push_back(cores);
+    double tRef = 0.0;
+    if (withReference) {
+        tRef = Seconds([&] { Vorna::Compute::HoughReference(image.data(), n, reference.data()); });
+        Row(name, n, "reference", 1, tRef, votes, tRef, 0.0, m, "-");
+    }
+    // Lanes first, so that every other row can be set against it.
+    std::vector<HoughKernel> kernels = Kernels(allKernels);
+    std::stable_partition(kernels.begin(), kernels.end(),
+                          [](HoughKernel k) { return k == HoughKernel::Lanes; });
+    std::vector<double> lanes(m.cores + 1, 0.0);
     bool allSame = true;
-    for (unsigned threads : threadCounts) {
-        std::vector<float> fast(image.size());
-        HoughOptions options;
-        options.threads = threads;
-        const double tFast = BestSeconds(
-            repeat, [&] { Vorna::Compute::HoughFast(image.data(), n, fast.data(), options); });
-        const bool same = SameBits(reference, fast);
-        allSame = allSame && same;
-        std::printf("%-13s %5u %7u %11.4f %11.5f %12.3e %9.1f   %s\n", name, n, threads, tRef,
-                    tFast, votes / tFast, tRef / tFast, same ? "yes" : "NO");
-        std::fflush(stdout);
+    std::vector<float> fast(image.size());
+    for (HoughKernel kernel : kernels) {
+        for (unsigned threads = 1; threads <= m.cores; ++threads) {
+            HoughOptions options;
+            options.threads = threads;
+            options.kernel = kernel;
+            const double t = BestSeconds(
+                repeat, [&] { Vorna::Compute::HoughFast(image.data(), n, fast.data(), options); });
+            const char* same = "-";
+            if (withReference) {
+                const bool ok = SameBits(reference, fast);
+                allSame = allSame && ok;
+                same = ok ? "yes" : "NO";
+            }
+            if (kernel == HoughKernel::Lanes) lanes[threads] = t;
+            Row(name, n, Vorna::Compute::HoughKernelName(kernel), threads, t, votes, tRef,
+                kernel == HoughKernel::Lanes ? 0.0 : lanes[threads], m, same);
+        }
     }
     return allSame;
 }
@@ -130,48 +215,67 @@ void ShiftRow(std::uint32_t side, int repeat) {
                 side, bytes / tShift, bytes / tCopy, tCopy / tShift);
 }
 
+std::vector<std::uint32_t> ParseSizes(const char* text) {
+    std::vector<std::uint32_t> sizes;
+    for (const char* p = text; *p;) {
+        char* end;
+        const unsigned long size = std::strtoul(p, &end, 10);
+        if (end == p) break;
+        if (size > 0) sizes.push_back(static_cast<std::uint32_t>(size));
+        p = *end ? end + 1 : end;
+    }
+    return sizes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::uint32_t> sizes{256, 512, 1024};
+    std::vector<std::uint32_t> large{4096};
     std::uint32_t shiftSide = 4096;
     int repeat = 3;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
         if (arg == "--quick") {
             sizes = {256, 512};
+            large.clear();
             shiftSide = 1024;
         } else if (arg == "--sizes" && a + 1 < argc) {
-            sizes.clear();
-            for (const char* p = argv[++a]; *p;) {
-                char* end;
-                sizes.push_back(static_cast<std::uint32_t>(std::strtoul(p, &end, 10)));
-                p = *end ? end + 1 : end;
-            }
+            sizes = ParseSizes(argv[++a]);
+        } else if (arg == "--large" && a + 1 < argc) {
+            large = ParseSizes(argv[++a]);
         } else if (arg == "--repeat" && a + 1 < argc) {
             repeat = std::max(1, std::atoi(argv[++a]));
         } else {
-            std::fprintf(stderr, "usage: %s [--quick] [--sizes a,b,c] [--repeat N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--quick] [--sizes a,b,c] [--large a,b] [--repeat N]\n",
+                         argv[0]);
             return 2;
         }
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::printf("wide kernel: %s, hardware threads: %u\n",
-                Vorna::Compute::HoughWideKernelAvailable() ? "yes" : "no", cores);
-    // Other work on the machine slows the timed runs unevenly; say how busy it was.
+    Machine machine;
+    machine.cores = std::max(1u, std::thread::hardware_concurrency());
+    machine.clock = MeasureClock();
+    std::printf("cpu features: %s\n", Vorna::Compute::HoughCpuFeatures());
+    std::printf(
+        "kernel chosen: %s; hardware threads: %u; clock: %.2f GHz (dependent adds)\n",
+        Vorna::Compute::HoughKernelName(Vorna::Compute::HoughKernelChosen(HoughKernel::Auto)),
+        machine.cores, machine.clock / 1e9);
     if (std::FILE* load = std::fopen("/proc/loadavg", "r")) {
         double average = 0.0;
         if (std::fscanf(load, "%lf", &average) == 1) std::printf("load average: %.2f\n", average);
         std::fclose(load);
     }
     std::printf("\n");
-    std::printf("%-13s %5s %7s %11s %11s %12s %9s   %s\n", "case", "n", "threads", "s reference",
-                "s fast", "votes/s", "ratio", "bit-identical");
+    Header();
     bool allSame = true;
     for (std::uint32_t n : sizes)
-        allSame = HoughRows("dense random", DenseImage(n, n), n, cores, repeat) && allSame;
+        allSame = Case("dense random", DenseImage(n, n), n, machine, repeat, true, true) && allSame;
     for (std::uint32_t n : sizes)
-        allSame = HoughRows("sparse edge", EdgeImage(n, n), n, cores, repeat) && allSame;
+        allSame = Case("sparse edge", EdgeImage(n, n), n, machine, repeat, true, true) && allSame;
+    for (std::uint32_t n : large) {
+        Case("dense random", DenseImage(n, n), n, machine, 1, false, false);
+        Case("sparse edge", EdgeImage(n, n), n, machine, repeat, false, false);
+    }
     ShiftRow(shiftSide, repeat);
     return allSame ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // The straight-line Hough transform of a square float image, in two versions that give the same
 // bits: a reference that is the plain triple loop, and a fast path (column-major working copy,
-// blocks of angles on several threads, SIMD distances) used by the module.
+// blocks of angles on several threads, SIMD distances, each bin's run of rows summed in a register)
+// used by the module.
 //
 // For a square input of side n, with cx = cy = n / 2 (unsigned halving):
 //   for each angle i (column of the result), theta = (i * K) / cx, u = cos theta, v = sin theta;
@@ -24,17 +25,37 @@ inline constexpr double kHoughAngleConstant = 1.570796326794895;
 // slightly on n.
 double HoughDistanceFactor(std::uint32_t n);
 
-// Which inner kernel the fast path runs. Auto takes the widest the CPU supports; Wide on a CPU
-// without it runs Baseline (nothing the CPU lacks is ever executed); RangeCheckFallback runs the
-// straightforward per-vote arithmetic for every column, as used when a column's range check fails.
-enum class HoughKernel { Auto, Baseline, Wide, RangeCheckFallback };
+// Which inner kernel the fast path runs.
+// - Auto: the fastest this CPU runs (AVX-512, then AVX2, then Baseline).
+// - Baseline: the portable lanes kernel (SSE2, or plain C++ without it), which 32-bit builds use.
+// - Lanes (also spelled Wide): the AVX2 lanes kernel, the fast path's default before the run
+//   kernels; kept so that old and new can be compared in one run.
+// - Avx2, Avx512: the run kernels (AVX2; AVX-512 F/BW/VL).
+// - RangeCheckFallback: the straightforward per-vote arithmetic for every column, as used when a
+//   column's range check fails.
+// A kernel the CPU (or the build) lacks is never executed: the fastest supported kernel below it
+// runs instead (Avx512 -> Avx2 -> Baseline, Lanes -> Baseline); HoughKernelChosen tells which.
+enum class HoughKernel { Auto, Baseline, Lanes, RangeCheckFallback, Avx2, Avx512, Wide = Lanes };
 
 struct HoughOptions {
     unsigned threads = 0;  // 0: one per hardware thread
     HoughKernel kernel = HoughKernel::Auto;
 };
 
-// True when this CPU runs the wide (AVX2) kernel.
+// True when this CPU and build can run the kernel (Auto, Baseline and RangeCheckFallback always).
+bool HoughKernelSupported(HoughKernel kernel);
+
+// The kernel that a request for `kernel` runs on this CPU: never Auto, never an unsupported one.
+HoughKernel HoughKernelChosen(HoughKernel kernel);
+
+// A short name: "baseline", "lanes", "avx2", "avx512", "range-check", "auto".
+const char* HoughKernelName(HoughKernel kernel);
+
+// The instruction-set features of this CPU that the kernels care about, as a space-separated list
+// ("sse2 avx avx2 avx512f avx512bw avx512vl ..."), the operating system's support included.
+const char* HoughCpuFeatures();
+
+// True when this CPU runs the AVX2 lanes kernel.
 bool HoughWideKernelAvailable();
 
 // The plain loop over a square n x n float image; out receives n * n floats. n = 1 is defined as
@@ -43,8 +64,10 @@ bool HoughWideKernelAvailable();
 void HoughReference(const float* in, std::uint32_t n, float* out);
 
 // Same bits as HoughReference for every input, faster. Needs a working copy of at most twice the
-// input's pixel count in 4-byte words (less for sparse images) and n * 16 floats per thread; throws
-// std::bad_alloc when they cannot be had, and rethrows a worker thread's exception.
+// input's pixel count in 4-byte words (less for sparse images); the run kernels add an angle-major
+// copy of the result (n + 15 angles by about n + 32 distances) and a few n-sized buffers per
+// thread, the lanes kernels n * 16 floats per thread. Throws std::bad_alloc when they cannot be
+// had, and rethrows a worker thread's exception.
 void HoughFast(const float* in, std::uint32_t n, float* out, const HoughOptions& options = {});
 
 // A width x height image placed in the m x m square, m = max(width, height), at column offset

@@ -24,6 +24,12 @@ inline std::int32_t TruncateLow32(double rho) {
 // The largest side for which r * n + i with r in [0, n) stays below 2^31.
 inline constexpr std::uint32_t kLargestNarrowSide = 46340;
 
+// Rows of padding after the last row's (k - cy), equal to it, so that SIMD loads may run past the
+// last row without changing its bin; and floats of padding (zeros) after the working copy's values,
+// for 64-row windows.
+inline constexpr std::uint32_t kDistancePad = 16;
+inline constexpr std::uint32_t kValuePad = 64;
+
 // One column of the working copy: either every row (dense) or only its non-zero rows, ascending.
 struct ColumnInfo {
     std::size_t valueOffset;  // into HoughJob::values
@@ -40,7 +46,7 @@ struct HoughJob {
     double cy;
     const double* u;  // per angle, padded with zeros to a whole number of blocks
     const double* v;
-    const double* dk;  // (k - cy) as a double, per row k
+    const double* dk;  // (k - cy) as a double, per row k; kDistancePad more repeat the last
     const ColumnInfo* columns;
     const float* values;
     const std::uint32_t* rows;
@@ -53,16 +59,62 @@ struct HoughJob {
 inline constexpr std::uint32_t kBaselineBlock = 8;
 inline constexpr std::uint32_t kWideBlock = 16;
 
-// Adds the votes of one column for the angles [first, first + count) of a block of `lanes`, with
-// the straightforward per-vote arithmetic and range test.
+// Adds the votes of one column for the angles [first, first + count), with the straightforward
+// per-vote arithmetic and range test: the vote of angle first + g for distance r goes to
+// bins[g * angleStride + r * distanceStride].
 void AccumulateChecked(const HoughJob& job, std::uint32_t first, std::uint32_t count,
-                       std::uint32_t lanes, std::uint32_t column, float* bins);
+                       std::size_t angleStride, std::size_t distanceStride, std::uint32_t column,
+                       float* bins);
 
-// The kernels: every column for the block [first, first + kBaselineBlock) or
+// The lanes kernels: every column for the block [first, first + kBaselineBlock) or
 // [first, first + kWideBlock). They fall back to AccumulateChecked for a column whose first or
 // last bin is out of range.
 void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bins);
-bool WideKernelSupported();
 void AccumulateBlockWide(const HoughJob& job, std::uint32_t first, float* bins);
+bool WideKernelBuilt();  // false when this build has no AVX2 lanes kernel
+
+// What this CPU (and this build) can run, detected once with cpuid and xgetbv.
+struct CpuSupport {
+    bool avx2;           // AVX2 and POPCNT, with the YMM state enabled by the operating system
+    bool avx512;         // AVX-512 F, BW and VL, with the ZMM state enabled, and the above
+    char features[160];  // the list HoughCpuFeatures returns
+};
+const CpuSupport& Cpu();
+
+// The run kernels accumulate a block of kRunBlock consecutive angles into an angle-major buffer:
+// the vote of angle first + g for distance r goes to bins[g * stride + r]. Every angle of the
+// block has its own stride floats, stride >= n + 31 and a multiple of 16, so that a 16-float access
+// starting at any distance of the angle stays within the angle's own bins, and so that blocks begin
+// on 64-byte boundaries (no cache line is shared by two blocks).
+inline constexpr std::uint32_t kRunBlock = 16;
+
+struct RunBlock {
+    float* bins;  // angle `first`'s bins
+    std::size_t stride;
+    std::uint32_t first;
+    std::uint32_t count;  // angles of the block below n; the others have u = v = 0
+};
+
+// Per-thread buffers of a run kernel.
+inline constexpr std::uint32_t kRunScratchPad = 64;
+struct RunScratch {
+    std::int32_t* starts;  // n + kRunScratchPad: the first row of each bin of one angle and column
+    std::int32_t* index;   // kRunBlock, 64-byte aligned: bin indices of one row for the block
+};
+
+// The run kernels are built for x86-64 only (32-bit builds run the baseline).
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(VORNA_HOUGH_PLAIN_CXX)
+#define VORNA_HOUGH_RUN_KERNELS 1
+inline constexpr bool kRunKernelsBuilt = true;
+#else
+inline constexpr bool kRunKernelsBuilt = false;
+#endif
+
+// Accumulates every angle of the fast path with a run kernel (Avx2 or Avx512 when `wide`) on up
+// to `threads` threads and writes the result, distance-major, to out.
+void AccumulateWithRuns(const HoughJob& job, bool wide, unsigned threads, float* out);
+
+void AccumulateRunsAvx2(const HoughJob& job, const RunBlock& block, const RunScratch& scratch);
+void AccumulateRunsAvx512(const HoughJob& job, const RunBlock& block, const RunScratch& scratch);
 
 }  // namespace Vorna::Compute::Detail

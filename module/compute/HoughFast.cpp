@@ -1,7 +1,8 @@
 // The fast path of the Hough transform: a column-major working copy of the (padded) input, blocks
-// of consecutive angles spread over threads, each accumulated into a small buffer of its own
-// (distance-major, the block's angles side by side) by a SIMD kernel chosen by CPU, then copied
-// into its columns of the result.
+// of consecutive angles spread over threads, and a SIMD kernel chosen by CPU. The run kernels
+// (HoughRuns.cpp) accumulate into an angle-major copy of the result that is transposed at the
+// end; the lanes kernels (HoughKernels.cpp) into a small distance-major buffer per thread, the
+// block's angles side by side, copied into the block's columns of the result.
 //
 // Every bin of a square input is in range. For n >= 2 and angle i, theta = i * K / cx lies in
 // [0, 2K] with 2K < pi, so v = sin(theta) >= 0 (checked below all the same). Exactly,
@@ -61,25 +62,37 @@ struct WorkingCopy {
     std::unique_ptr<ColumnInfo[]> columns;
     std::unique_ptr<float[]> values;
     std::unique_ptr<std::uint32_t[]> rows;
+    std::uint64_t denseNonZero = 0;  // non-zero pixels in dense columns
+    std::uint64_t sparseNonZero = 0;
     bool anyVotes = false;
 };
 
+// Built on `threads` threads, each taking one stripe of consecutive source columns (a multiple of
+// 16 wide): a column's count and values are written by one thread only, and with one thread the
+// rows are read whole, as a row-major image is best read.
+
 template <class T>
 WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t height,
-                             std::uint32_t n) {
+                             std::uint32_t n, unsigned threads) {
     const std::uint32_t left = (n - width) / 2;
     const std::uint32_t top = (n - height) / 2;
     WorkingCopy copy;
     copy.columns = Allocate<ColumnInfo>(n);
     std::unique_ptr<std::uint32_t[]> counts = Allocate<std::uint32_t>(n);
     std::fill(counts.get(), counts.get() + n, 0u);
+    const std::uint32_t stripe = std::max(16u, (width / std::max(1u, threads) + 15) / 16 * 16);
+    const std::uint32_t stripes = (width + stripe - 1) / stripe;
 
-    for (std::uint32_t sk = 0; sk < height; ++sk) {
-        const T* src = in + std::size_t{sk} * width;
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t part, unsigned) {
+        const std::uint32_t from = part * stripe;
+        const std::uint32_t to = std::min(width, from + stripe);
         std::uint32_t* count = counts.get() + left;
-        for (std::uint32_t sj = 0; sj < width; ++sj)
-            count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
-    }
+        for (std::uint32_t sk = 0; sk < height; ++sk) {
+            const T* src = in + std::size_t{sk} * width;
+            for (std::uint32_t sj = from; sj < to; ++sj)
+                count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+        }
+    });
 
     std::uint64_t valueTotal = 0;
     std::uint64_t rowTotal = 0;
@@ -91,50 +104,94 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         c.count = c.dense ? n : counts[j];
         valueTotal += c.count;
         if (!c.dense) rowTotal += c.count;
-        copy.anyVotes = copy.anyVotes || counts[j] != 0;
+        (c.dense ? copy.denseNonZero : copy.sparseNonZero) += counts[j];
     }
+    copy.anyVotes = copy.denseNonZero + copy.sparseNonZero != 0;
     if (!copy.anyVotes) return copy;
-    copy.values = Allocate<float>(valueTotal);
+    // Padding after the last column, so that the run kernels' 64-row windows stay in the array.
+    copy.values = Allocate<float>(valueTotal + Detail::kValuePad);
+    std::fill(copy.values.get() + valueTotal, copy.values.get() + valueTotal + Detail::kValuePad,
+              0.0f);
     copy.rows = Allocate<std::uint32_t>(rowTotal);
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
     // non-zero rows in ascending order; counts[] now counts what has been stored.
-    std::fill(counts.get(), counts.get() + n, 0u);
-    for (std::uint32_t j = 0; j < n; ++j) {
-        const ColumnInfo& c = copy.columns[j];
-        if (!c.dense) continue;
-        float* column = copy.values.get() + c.valueOffset;
-        std::fill(column, column + top, 0.0f);
-        std::fill(column + top + height, column + n, 0.0f);
-    }
-    const ColumnInfo* columns = copy.columns.get() + left;
-    float* values = copy.values.get();
-    std::uint32_t* rows = copy.rows.get();
-    std::uint32_t* stored = counts.get() + left;
-    for (std::uint32_t sk = 0; sk < height; ++sk) {
-        const T* src = in + std::size_t{sk} * width;
-        const std::uint32_t k = top + sk;
-        for (std::uint32_t sj = 0; sj < width; ++sj) {
-            const float x = static_cast<float>(src[sj]);
+    Detail::RunBlocks(stripes, threads, [&](std::uint32_t part, unsigned) {
+        const std::uint32_t from = part * stripe;
+        const std::uint32_t to = std::min(width, from + stripe);
+        const ColumnInfo* columns = copy.columns.get() + left;
+        float* values = copy.values.get();
+        std::uint32_t* rows = copy.rows.get();
+        std::uint32_t* stored = counts.get() + left;
+        for (std::uint32_t sj = from; sj < to; ++sj) {
+            stored[sj] = 0;
             const ColumnInfo& c = columns[sj];
-            if (c.dense) {
-                values[c.valueOffset + k] = x;
-            } else if (x != 0.0f) {
-                values[c.valueOffset + stored[sj]] = x;
-                rows[c.rowOffset + stored[sj]] = k;
-                ++stored[sj];
+            if (!c.dense) continue;
+            float* column = values + c.valueOffset;
+            std::fill(column, column + top, 0.0f);
+            std::fill(column + top + height, column + n, 0.0f);
+        }
+        for (std::uint32_t sk = 0; sk < height; ++sk) {
+            const T* src = in + std::size_t{sk} * width;
+            const std::uint32_t k = top + sk;
+            for (std::uint32_t sj = from; sj < to; ++sj) {
+                const float x = static_cast<float>(src[sj]);
+                const ColumnInfo& c = columns[sj];
+                if (c.dense) {
+                    values[c.valueOffset + k] = x;
+                } else if (x != 0.0f) {
+                    values[c.valueOffset + stored[sj]] = x;
+                    rows[c.rowOffset + stored[sj]] = k;
+                    ++stored[sj];
+                }
             }
         }
-    }
+    });
     return copy;
 }
 
 }  // namespace
 
-bool HoughWideKernelAvailable() {
-    static const bool available = Detail::WideKernelSupported();
-    return available;
+bool HoughKernelSupported(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Lanes: return Detail::WideKernelBuilt() && Detail::Cpu().avx2;
+        case HoughKernel::Avx2: return Detail::kRunKernelsBuilt && Detail::Cpu().avx2;
+        case HoughKernel::Avx512: return Detail::kRunKernelsBuilt && Detail::Cpu().avx512;
+        default: return true;
+    }
 }
+
+HoughKernel HoughKernelChosen(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Auto:
+        case HoughKernel::Avx512:
+            if (HoughKernelSupported(HoughKernel::Avx512)) return HoughKernel::Avx512;
+            [[fallthrough]];
+        case HoughKernel::Avx2:
+            return HoughKernelSupported(HoughKernel::Avx2) ? HoughKernel::Avx2
+                                                           : HoughKernel::Baseline;
+        case HoughKernel::Lanes:
+            return HoughKernelSupported(HoughKernel::Lanes) ? HoughKernel::Lanes
+                                                            : HoughKernel::Baseline;
+        default: return kernel;
+    }
+}
+
+const char* HoughKernelName(HoughKernel kernel) {
+    switch (kernel) {
+        case HoughKernel::Auto: return "auto";
+        case HoughKernel::Baseline: return "baseline";
+        case HoughKernel::Lanes: return "lanes";
+        case HoughKernel::RangeCheckFallback: return "range-check";
+        case HoughKernel::Avx2: return "avx2";
+        case HoughKernel::Avx512: return "avx512";
+    }
+    return "?";
+}
+
+const char* HoughCpuFeatures() { return Detail::Cpu().features; }
+
+bool HoughWideKernelAvailable() { return HoughKernelSupported(HoughKernel::Lanes); }
 
 template <class T>
 void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, float* out,
@@ -156,16 +213,21 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         std::uint64_t{std::numeric_limits<std::int32_t>::max()})
         throw std::bad_alloc();
 
-    WorkingCopy copy = BuildWorkingCopy(in, width, height, n);
+    unsigned threads = options.threads;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    WorkingCopy copy = BuildWorkingCopy(in, width, height, n, threads);
     if (!copy.anyVotes) {
         std::fill(out, out + total, 0.0f);
         return;
     }
 
-    HoughKernel kernel = options.kernel;
-    if (kernel == HoughKernel::Auto)
-        kernel = HoughWideKernelAvailable() ? HoughKernel::Wide : HoughKernel::Baseline;
-    if (kernel == HoughKernel::Wide && !HoughWideKernelAvailable()) kernel = HoughKernel::Baseline;
+    HoughKernel kernel = HoughKernelChosen(options.kernel);
+    // The run kernels add the votes of sparse columns one by one into angle-major bins, where the
+    // lanes kernel's distance-major bins keep the block's votes of one row in fewer cache lines:
+    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel.
+    if ((kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) &&
+        copy.denseNonZero < copy.sparseNonZero)
+        kernel = HoughKernel::Lanes;
     const std::uint32_t block =
         kernel == HoughKernel::Baseline ? Detail::kBaselineBlock : Detail::kWideBlock;
     const std::uint32_t blocks = (n + block - 1) / block;
@@ -174,7 +236,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
 
     std::unique_ptr<double[]> u = Allocate<double>(angles);
     std::unique_ptr<double[]> v = Allocate<double>(angles);
-    std::unique_ptr<double[]> dk = Allocate<double>(n);
+    std::unique_ptr<double[]> dk = Allocate<double>(std::uint64_t{n} + Detail::kDistancePad);
 
     HoughJob job;
     job.n = n;
@@ -193,6 +255,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     if (!monotone) kernel = HoughKernel::RangeCheckFallback;
     for (std::uint32_t k = 0; k < n; ++k)
         dk[k] = static_cast<double>(std::int64_t{k} - std::int64_t{n / 2});
+    std::fill(dk.get() + n, dk.get() + n + Detail::kDistancePad, dk[n - 1]);
     job.u = u.get();
     job.v = v.get();
     job.dk = dk.get();
@@ -200,8 +263,12 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     job.values = copy.values.get();
     job.rows = copy.rows.get();
 
-    unsigned threads = options.threads;
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    if (kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) {
+        Detail::AccumulateWithRuns(job, kernel == HoughKernel::Avx512, threads, out);
+        return;
+    }
+    // The lanes kernels: each block accumulates into a buffer of its thread, distance-major, and
+    // copies it into its columns of the result.
     threads = std::min<unsigned>(threads, blocks);
     const std::size_t binsPerBlock = std::size_t{n} * block;
     std::unique_ptr<float[]> bins = Allocate<float>(std::uint64_t{threads} * binsPerBlock);
@@ -211,12 +278,12 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         float* own = bins.get() + thread * binsPerBlock;
         std::fill(own, own + binsPerBlock, 0.0f);
         switch (kernel) {
-            case HoughKernel::Wide: Detail::AccumulateBlockWide(job, first, own); break;
+            case HoughKernel::Lanes: Detail::AccumulateBlockWide(job, first, own); break;
             case HoughKernel::Baseline: Detail::AccumulateBlockBaseline(job, first, own); break;
             default:
                 for (std::uint32_t j = 0; j < n; ++j)
                     if (job.columns[j].count != 0)
-                        Detail::AccumulateChecked(job, first, block, block, j, own);
+                        Detail::AccumulateChecked(job, first, block, 1, block, j, own);
                 break;
         }
         // Row r of the bins is the block's stretch of row r of the result.

@@ -1,7 +1,8 @@
-// The inner kernels of the fast Hough path. Each takes one block of consecutive angles and walks
-// every column of the working copy once, in ascending column order; within a column it visits the
-// stored rows in ascending order and, for each, computes the distance bin of every angle of the
-// block at once in SIMD doubles, then adds the pixel to those bins one by one.
+// The lanes kernels of the fast Hough path (the run kernels are in HoughRuns*.cpp). Each takes one
+// block of consecutive angles and walks every column of the working copy once, in ascending column
+// order; within a column it visits the stored rows in ascending order and, for each, computes the
+// distance bin of every angle of the block at once in SIMD doubles, then adds the pixel to those
+// bins one by one.
 //
 // Why this gives the reference's bits:
 // - Angle i only ever writes column i of the result, so the angles of a block, and the blocks of
@@ -16,9 +17,9 @@
 //   (-2^31, 2^31); a column is only taken this way when its first and last bins lie in [0, n), and
 //   then all of its bins do (monotonicity, see HoughFast.cpp), so no other rho reaches it.
 //
-// Speed: the bin additions cannot be reordered or merged, so every vote is one load, one add and
-// one store; with the block's angles side by side in memory those stores mostly pair up within a
-// cache line, and the bin arithmetic of the next row overlaps them.
+// Speed: every vote is one load, one add and one store; with the block's angles side by side in
+// memory those stores mostly pair up within a cache line, and the bin arithmetic of the next row
+// overlaps them.
 #include <cstring>
 #include <initializer_list>
 
@@ -140,7 +141,7 @@ void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bi
         for (std::uint32_t q = 0; q < kPairs; ++q) l.a[q] = _mm_mul_pd(dj, u[q]);
         if (!BaselineInRange(l, job.dk[c.firstRow], n) ||
             !BaselineInRange(l, job.dk[c.lastRow], n)) {
-            AccumulateChecked(job, first, kBaselineBlock, kBaselineBlock, j, bins);
+            AccumulateChecked(job, first, kBaselineBlock, 1, kBaselineBlock, j, bins);
             continue;
         }
         if (c.rows == nullptr) {
@@ -174,7 +175,7 @@ void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bi
                 inRange = inRange && r >= 0 && static_cast<std::uint32_t>(r) < job.n;
             }
         if (!inRange) {
-            AccumulateChecked(job, first, G, G, j, bins);
+            AccumulateChecked(job, first, G, 1, G, j, bins);
             continue;
         }
         for (std::uint32_t e = 0; e < c.count; ++e) {
@@ -238,10 +239,7 @@ __attribute__((target("avx2"), always_inline)) inline bool WideInRange(const Wid
 
 }  // namespace
 
-bool WideKernelSupported() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
+bool WideKernelBuilt() { return true; }
 
 __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, std::uint32_t first,
                                                          float* bins) {
@@ -265,7 +263,7 @@ __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, st
             _mm256_set1_pd(static_cast<double>(std::int64_t{j} - std::int64_t{job.cx}));
         for (std::uint32_t q = 0; q < kQuads; ++q) l.a[q] = _mm256_mul_pd(dj, u[q]);
         if (!WideInRange(l, job.dk[c.firstRow], n) || !WideInRange(l, job.dk[c.lastRow], n)) {
-            AccumulateChecked(job, first, kWideBlock, kWideBlock, j, bins);
+            AccumulateChecked(job, first, kWideBlock, 1, kWideBlock, j, bins);
             continue;
         }
         if (c.rows == nullptr) {
@@ -279,13 +277,13 @@ __attribute__((target("avx2"))) void AccumulateBlockWide(const HoughJob& job, st
 
 #else
 
-bool WideKernelSupported() { return false; }
+bool WideKernelBuilt() { return false; }
 
 void AccumulateBlockWide(const HoughJob& job, std::uint32_t first, float* bins) {
-    // Never chosen: WideKernelSupported() is false on this build.
+    // Never chosen on this build, which has no AVX2 code.
     for (std::uint32_t j = 0; j < job.n; ++j)
         if (job.columns[j].count != 0)
-            AccumulateChecked(job, first, kWideBlock, kWideBlock, j, bins);
+            AccumulateChecked(job, first, kWideBlock, 1, kWideBlock, j, bins);
 }
 
 #endif

@@ -17,7 +17,8 @@ void AngleCosSin(std::uint32_t i, std::uint32_t cx, double* u, double* v) {
 }
 
 void AccumulateChecked(const HoughJob& job, std::uint32_t first, std::uint32_t count,
-                       std::uint32_t lanes, std::uint32_t column, float* bins) {
+                       std::size_t angleStride, std::size_t distanceStride, std::uint32_t column,
+                       float* bins) {
     const ColumnInfo& c = job.columns[column];
     const float* values = job.values + c.valueOffset;
     const std::uint32_t* rows = c.dense ? nullptr : job.rows + c.rowOffset;
@@ -26,14 +27,14 @@ void AccumulateChecked(const HoughJob& job, std::uint32_t first, std::uint32_t c
     for (std::uint32_t i = first; i < last; ++i) {
         const double a = dj * job.u[i];
         const double v = job.v[i];
-        float* lane = bins + (i - first);
+        float* lane = bins + (i - first) * angleStride;
         for (std::uint32_t e = 0; e < c.count; ++e) {
             const std::uint32_t k = rows ? rows[e] : e;
             const double rho = (a + job.dk[k] * v) * job.f + job.cy;
             const std::int32_t r = TruncateLow32(rho);
             // r * n + i lies in [0, n*n) exactly when r lies in [0, n), since 0 <= i < n.
             if (r >= 0 && static_cast<std::uint32_t>(r) < job.n) {
-                float& bin = lane[std::size_t(r) * lanes];
+                float& bin = lane[std::size_t(r) * distanceStride];
                 bin = bin + values[e];
             }
         }

@@ -16,144 +16,18 @@
 #include <thread>
 #include <vector>
 
+#include "HoughTestSupport.h"
 #include "compute/HoughDetail.h"
 #include "compute/Parallel.h"
 
 namespace Vorna::Compute {
 namespace {
 
-// ---- Inputs ---------------------------------------------------------------------------------
+using namespace Testing;
 
-// A small deterministic generator (SplitMix64), so that inputs are the same on every platform.
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : fState(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (fState += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, 1).
-    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-    std::uint32_t Below(std::uint32_t bound) { return static_cast<std::uint32_t>(Next() % bound); }
-
-  private:
-    std::uint64_t fState;
-};
-
-float FromBits(std::uint32_t bits) {
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-std::uint32_t Bits(float x) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-// Values that exercise every corner of single-precision addition. `specials` is the chance that a
-// non-zero pixel is one of the awkward values rather than an ordinary one.
-float Pixel(Random& random, double specials) {
-    if (random.Unit() >= specials) return static_cast<float>(random.Unit() * 200.0 - 100.0);
-    switch (random.Below(9)) {
-        case 0: return -0.0f;
-        case 1: return std::numeric_limits<float>::infinity();
-        case 2: return -std::numeric_limits<float>::infinity();
-        case 3: return FromBits(1 + random.Below(0x7FFFFF));                  // +subnormal
-        case 4: return FromBits(0x80000000u | (1 + random.Below(0x7FFFFF)));  // -subnormal
-        case 5: return 3e38f;  // a few of these in one bin overflow to infinity
-        case 6: return -3e38f;
-        case 7: return FromBits(0x7FC00000u | random.Below(0x400000));  // NaN with a payload
-        default: return static_cast<float>(random.Below(7)) - 3.0f;     // small integers, +0.0 too
-    }
-}
-
-// A square image in which each pixel is non-zero with probability `density`.
-std::vector<float> Image(std::uint32_t n, std::uint64_t seed, double density, double specials) {
-    Random random(seed);
-    std::vector<float> image(std::size_t{n} * n, 0.0f);
-    for (float& x : image)
-        if (random.Unit() < density) x = Pixel(random, specials);
-    return image;
-}
-
-// ---- Comparisons ----------------------------------------------------------------------------
-
-// Equal bits, except that any NaN matches any NaN (payloads may differ).
-::testing::AssertionResult SameResult(const std::vector<float>& expected,
-                                      const std::vector<float>& actual, std::uint32_t n) {
-    if (expected.size() != actual.size()) return ::testing::AssertionFailure() << "sizes differ";
-    std::size_t mismatches = 0;
-    std::size_t first = 0;
-    for (std::size_t e = 0; e < expected.size(); ++e) {
-        if (std::isnan(expected[e]) && std::isnan(actual[e])) continue;
-        if (Bits(expected[e]) != Bits(actual[e]) && mismatches++ == 0) first = e;
-    }
-    if (mismatches == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << mismatches << " elements differ; first at row " << first / n << ", angle "
-           << first % n << ": expected " << expected[first] << " (0x" << std::hex
-           << Bits(expected[first]) << "), got " << actual[first] << " (0x" << Bits(actual[first])
-           << ")";
-}
-
-std::vector<float> Reference(const std::vector<float>& image, std::uint32_t n) {
-    std::vector<float> out(std::size_t{n} * n, 12345.0f);  // the reference clears it first
-    HoughReference(image.data(), n, out.data());
-    return out;
-}
-
-std::vector<float> Fast(const std::vector<float>& image, std::uint32_t n, HoughKernel kernel,
-                        unsigned threads) {
-    std::vector<float> out(std::size_t{n} * n, 12345.0f);  // every element must be written
-    HoughOptions options;
-    options.kernel = kernel;
-    options.threads = threads;
-    HoughFast(image.data(), n, out.data(), options);
-    return out;
-}
-
-std::string KernelName(HoughKernel kernel) {
-    switch (kernel) {
-        case HoughKernel::Auto: return "auto";
-        case HoughKernel::Baseline: return "baseline";
-        case HoughKernel::Wide: return "wide";
-        case HoughKernel::RangeCheckFallback: return "range-check fallback";
-    }
-    return "?";
-}
-
-const HoughKernel kAllKernels[] = {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Wide,
-                                   HoughKernel::RangeCheckFallback};
-
-// Compares every kernel (with the thread counts given in turn) against the reference.
-void ExpectAllKernelsMatch(const std::vector<float>& image, std::uint32_t n,
-                           const std::vector<unsigned>& threads, const std::string& what) {
-    const std::vector<float> expected = Reference(image, n);
-    std::size_t t = 0;
-    for (HoughKernel kernel : kAllKernels) {
-        const unsigned count = threads[t++ % threads.size()];
-        EXPECT_TRUE(SameResult(expected, Fast(image, n, kernel, count), n))
-            << what << ", n = " << n << ", kernel " << KernelName(kernel) << ", " << count
-            << " thread(s)";
-    }
-}
-
-// FNV-1a over the result's bits, every NaN counted as the same value.
-std::uint64_t Checksum(const std::vector<float>& values) {
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (float x : values) {
-        const std::uint32_t bits = std::isnan(x) ? 0x7FC00000u : Bits(x);
-        for (int byte = 0; byte < 4; ++byte) {
-            hash ^= (bits >> (8 * byte)) & 0xFF;
-            hash *= 0x100000001B3ull;
-        }
-    }
-    return hash;
-}
+const HoughKernel kAllKernels[] = {HoughKernel::Auto,   HoughKernel::Baseline,
+                                   HoughKernel::Lanes,  HoughKernel::Avx2,
+                                   HoughKernel::Avx512, HoughKernel::RangeCheckFallback};
 
 // ---- The reference loop ---------------------------------------------------------------------
 
@@ -351,130 +225,6 @@ TEST(HoughReferenceTest, GoldenChecksums) {
     }
 }
 
-// ---- The fast path against the reference ----------------------------------------------------
-
-TEST(HoughFastTest, EverySideUpTo128) {
-    for (std::uint32_t n = 1; n <= 128; ++n) {
-        const double density = (n % 4 == 0) ? 1.0 : (n % 4 == 1) ? 0.3 : (n % 4 == 2) ? 0.6 : 0.03;
-        const std::vector<float> image = Image(n, n, density, 0.01);
-        ExpectAllKernelsMatch(image, n, {1, 2, 3}, "mixed values");
-    }
-}
-
-TEST(HoughFastTest, SampleOfSidesUpTo300) {
-    Random random(4242);
-    std::vector<std::uint32_t> sides = {129, 160, 191, 255, 256, 257, 299, 300};
-    for (int extra = 0; extra < 4; ++extra) sides.push_back(130 + random.Below(170));
-    for (std::uint32_t n : sides) {
-        const std::vector<float> image = Image(n, 9000 + n, n % 2 ? 0.9 : 0.08, 0.002);
-        ExpectAllKernelsMatch(image, n, {2, 1, 3}, "mixed values");
-    }
-}
-
-TEST(HoughFastTest, LargerSidesOddAndEven) {
-    for (std::uint32_t n : {333u, 400u}) {
-        const std::vector<float> image = Image(n, 31 * n, 0.5, 0.001);
-        const std::vector<float> expected = Reference(image, n);
-        EXPECT_TRUE(SameResult(expected, Fast(image, n, HoughKernel::Auto, 2), n)) << n;
-        EXPECT_TRUE(SameResult(expected, Fast(image, n, HoughKernel::Baseline, 1), n)) << n;
-    }
-}
-
-TEST(HoughFastTest, DensitiesFromNoneToAll) {
-    const std::uint32_t n = 97;
-    for (double density : {0.0, 0.001, 0.01, 0.1, 0.45, 0.5, 0.55, 0.9, 1.0}) {
-        const std::vector<float> image =
-            Image(n, static_cast<std::uint64_t>(density * 1000), density, 0.01);
-        ExpectAllKernelsMatch(image, n, {1, 2}, "density " + std::to_string(density));
-    }
-}
-
-TEST(HoughFastTest, ColumnsOnBothSidesOfTheDenseThreshold) {
-    // Columns with exactly n/2, n/2 + 1, ... non-zero rows, dense columns beside sparse ones, and
-    // empty columns, in one image.
-    for (std::uint32_t n : {64u, 65u}) {
-        Random random(n);
-        std::vector<float> image(std::size_t{n} * n, 0.0f);
-        for (std::uint32_t j = 0; j < n; ++j) {
-            const std::uint32_t count = j % 5 == 0   ? 0
-                                        : j % 5 == 1 ? n / 2
-                                        : j % 5 == 2 ? n / 2 + 1
-                                        : j % 5 == 3 ? n
-                                                     : 1 + random.Below(4);
-            std::vector<std::uint32_t> rows(n);
-            for (std::uint32_t k = 0; k < n; ++k) rows[k] = k;
-            for (std::uint32_t c = 0; c < count; ++c) {
-                std::swap(rows[c], rows[c + random.Below(n - c)]);
-                image[std::size_t{rows[c]} * n + j] = Pixel(random, 0.02);
-            }
-        }
-        ExpectAllKernelsMatch(image, n, {1, 3}, "mixed columns");
-    }
-}
-
-TEST(HoughFastTest, AwkwardValuesEverywhere) {
-    // Mostly infinities, NaNs, signed zeros, subnormals and values whose sums overflow.
-    for (std::uint32_t n : {5u, 16u, 33u, 50u}) {
-        const std::vector<float> image = Image(n, 555 + n, 0.8, 0.9);
-        ExpectAllKernelsMatch(image, n, {1, 2}, "awkward values");
-    }
-    // Large values that overflow to infinity in some bins but not others, and opposite
-    // infinities that meet in a bin and give NaN.
-    for (std::uint32_t n : {24u, 41u}) {
-        Random random(n);
-        std::vector<float> image(std::size_t{n} * n, 0.0f);
-        for (float& x : image) {
-            const double p = random.Unit();
-            x = p < 0.1    ? 3e38f
-                : p < 0.15 ? -3e38f
-                : p < 0.16 ? -std::numeric_limits<float>::infinity()
-                : p < 0.17 ? std::numeric_limits<float>::infinity()
-                           : 0.0f;
-        }
-        ExpectAllKernelsMatch(image, n, {2, 1}, "overflowing values");
-    }
-    // Subnormals only: sums that stay subnormal and sums that leave the subnormal range.
-    {
-        const std::uint32_t n = 37;
-        Random random(n);
-        std::vector<float> image(std::size_t{n} * n);
-        for (float& x : image) x = FromBits((random.Below(2) << 31) | (1 + random.Below(0x7FFFFF)));
-        ExpectAllKernelsMatch(image, n, {1, 2}, "subnormals");
-    }
-}
-
-TEST(HoughFastTest, SumsDependOnTheOrderOfAddition) {
-    // Values of very different magnitude, so that adding in any other order than the reference's
-    // (or starting a run's sum from zero instead of from the bin) changes the result.
-    const std::uint32_t n = 90;
-    Random random(7);
-    std::vector<float> image(std::size_t{n} * n);
-    for (float& x : image) {
-        const int exponent = static_cast<int>(random.Below(40)) - 20;
-        x = std::ldexp(static_cast<float>(random.Unit()) + 0.5f, exponent) *
-            (random.Below(2) ? 1 : -1);
-    }
-    ExpectAllKernelsMatch(image, n, {1, 2, 3}, "mixed magnitudes");
-}
-
-TEST(HoughFastTest, WideKernelWhenAvailable) {
-    if (!HoughWideKernelAvailable()) GTEST_SKIP() << "this CPU has no AVX2";
-    for (std::uint32_t n : {17u, 100u, 211u}) {
-        const std::vector<float> image = Image(n, 3 * n, 0.4, 0.01);
-        EXPECT_TRUE(SameResult(Reference(image, n), Fast(image, n, HoughKernel::Wide, 2), n)) << n;
-    }
-}
-
-TEST(HoughFastTest, ThreadCountsBeyondTheWork) {
-    const std::uint32_t n = 20;  // two blocks of the wide kernel, three of the baseline
-    const std::vector<float> image = Image(n, 20, 0.5, 0.0);
-    const std::vector<float> expected = Reference(image, n);
-    for (unsigned threads : {0u, 1u, 2u, 7u, 64u})
-        for (HoughKernel kernel : kAllKernels)
-            EXPECT_TRUE(SameResult(expected, Fast(image, n, kernel, threads), n))
-                << threads << " threads, kernel " << KernelName(kernel);
-}
-
 // ---- Non-square and non-float images --------------------------------------------------------
 
 TEST(HoughTransformTest, PadToSquareCentresTheImage) {
@@ -503,7 +253,7 @@ void ExpectTransformOfImageMatches(std::uint32_t width, std::uint32_t height,
         options.threads = 2;
         HoughTransform(image.data(), width, height, out.data(), options);
         EXPECT_TRUE(SameResult(expected, out, m))
-            << width << " x " << height << ", kernel " << KernelName(kernel);
+            << width << " x " << height << ", kernel " << HoughKernelName(kernel);
     }
 }
 
