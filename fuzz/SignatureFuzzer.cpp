@@ -1,9 +1,11 @@
-// The stand-in host's signature parser on arbitrary text.
+// The stand-in host's signature parsers on arbitrary text.
 //
-// Beyond "no crash, no exception other than SignatureError", every accepted text must be the one
-// spelling of what was parsed: the grammar is strict, so writing the parsed signature back in its
-// own form gives the text again. The form-checking overload must agree with the form found, and
-// the record layout must fit the 16-byte argument records.
+// Beyond "no crash, no exception other than SignatureError", every text the strict parser accepts
+// must be the one spelling of what was parsed: writing the parsed signature back in its own form
+// gives the text again. The form-checking overload must agree with the form found, and the record
+// layout must fit the 16-byte argument records. The parser of registrations must agree with the
+// strict one wherever that accepts, and otherwise differ from the compact spelling of what it
+// parsed in spaces only, which the strict parser then accepts as the same signature.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -50,6 +52,33 @@ std::string Written(const Signature& sig) {
     return text + " )";
 }
 
+std::string WithoutSpaces(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != ' ') out += c;
+    }
+    return out;
+}
+
+// A registration the strict parser refused.
+void CheckKindReading(const std::string& text) {
+    Signature sig;
+    try {
+        sig = StandIn::parseRegistrationSignature(text);
+    } catch (const StandIn::SignatureError&) {
+        return;
+    }
+    FUZZ_CHECK(sig.text == text);
+    FUZZ_CHECK(sig.style == SignatureStyle::Compact);
+    const std::string compact = Written(sig);
+    FUZZ_CHECK(WithoutSpaces(compact) == WithoutSpaces(text));
+    const Signature strict = StandIn::parseSignature(compact);
+    FUZZ_CHECK(Written(strict) == compact);
+    FUZZ_CHECK(strict.recordCount() == sig.recordCount());
+    for (std::size_t r = 0; r < sig.recordCount(); ++r)
+        FUZZ_CHECK(strict.recordWidth(r) == sig.recordWidth(r));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,8 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         sig = StandIn::parseSignature(text);
     } catch (const StandIn::SignatureError&) {
+        CheckKindReading(text);
         return 0;
     }
+    FUZZ_CHECK(Written(StandIn::parseRegistrationSignature(text)) == text);
     FUZZ_CHECK(sig.text == text);
     FUZZ_CHECK(!sig.name.empty());
     FUZZ_CHECK(Written(sig) == text);

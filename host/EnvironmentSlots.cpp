@@ -91,7 +91,7 @@ Vorna::Handle QZ_CALL envAddScriptFunction(Vorna::HostEnvironment* self, std::in
     r.signature = text;
     r.entry = entry;
     try {
-        r.name = parseSignature(text).name;
+        r.name = parseRegistrationSignature(text).name;
     } catch (const SignatureError& e) {
         s.anomaly(std::string("registration refused: ") + e.what());
         s.logCall(InterfaceKind::Environment, 6, 0, text, 0);

@@ -132,7 +132,56 @@ class Parser {
         return sig;
     }
 
+    // The compact form with the spacing a person writes: spaces anywhere between the words and
+    // the punctuation, at least one between the result type and the name.
+    Signature runWritten() {
+        Signature sig;
+        sig.text = fText;
+        sig.style = SignatureStyle::Compact;
+        if (fText.empty()) fail("empty signature");
+        skipSpaces();
+        std::string resultWord = identifier("result type");
+        expect(' ', "a space after the result type");
+        skipSpaces();
+        sig.name = identifier("function name");
+        skipSpaces();
+        expect('(', "'(' after the function name");
+        sig.result = makeResult(resultWord, false, false);
+        skipSpaces();
+        if (peek() == ')') {
+            ++fPos;
+        } else {
+            for (;;) {
+                Param p;
+                p.type = identifier("parameter type");
+                skipSpaces();
+                if (peek() == '*') {
+                    ++fPos;
+                    p.pointer = true;
+                    skipSpaces();
+                }
+                checkParamType(p, false);
+                sig.params.push_back(p);
+                if (peek() == ',') {
+                    ++fPos;
+                    skipSpaces();
+                    continue;
+                }
+                expect(')', "',' or ')' after a parameter");
+                break;
+            }
+        }
+        skipSpaces();
+        if (fPos != fText.size()) fail("unexpected text after ')'");
+        applyAddressLongs(sig);
+        return sig;
+    }
+
   private:
+    void skipSpaces() {
+        while (peek() == ' ') ++fPos;
+    }
+
     void parseCompactParams(Signature& sig) {
         if (peek() == ')') {
             ++fPos;
@@ -314,6 +363,15 @@ Signature parseSignature(const std::string& text) {
         throw SignatureError("bad signature: contains a zero byte");
     }
     return Parser(text).run();
+}
+
+Signature parseRegistrationSignature(const std::string& text) {
+    try {
+        return parseSignature(text);
+    } catch (const SignatureError&) {
+        if (std::memchr(text.data(), '\0', text.size())) throw;
+    }
+    return Parser(text).runWritten();
 }
 
 Signature parseSignature(const std::string& text, SignatureStyle required) {

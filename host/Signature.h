@@ -14,6 +14,13 @@
 // deviation in spacing, an unknown type word, a pointer where the type admits none or trailing
 // text is rejected with a SignatureError that names the position.
 //
+// A module's registrations are read more kindly (parseRegistrationSignature): besides the three
+// forms, the compact form with the spacing a person writes, that is any number of spaces, or
+// none, before and after "(", ")", ",", "*" and the whole text, and one or more between the
+// result type and the name: "(ImageRef *, float)", "( ImageRef *, float )", "(ImageRef *,float)"
+// and "(ImageRef*,float)" are one parameter list. The text as registered stays the function's
+// key (Signature::text).
+//
 // Each parameter travels in one 16-byte argument record; the result, unless void, in record 0
 // before them. The width of the value at the start of a record follows the script type; see
 // Param::width.
@@ -96,5 +103,9 @@ Signature parseSignature(const std::string& text);
 
 // Parses and additionally requires the given form.
 Signature parseSignature(const std::string& text, SignatureStyle required);
+
+// Parses a signature a module registers: any of the three forms, or else the compact form with
+// free spacing (style Compact). Throws SignatureError, naming the position in the text as given.
+Signature parseRegistrationSignature(const std::string& text);
 
 }  // namespace StandIn

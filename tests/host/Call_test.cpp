@@ -284,6 +284,19 @@ TEST_F(Registrations, AreKeptInOrderAndWithdrawnInOrder) {
     EXPECT_TRUE(host.leakReport(base).clean()) << host.leakReport(base).toString();
 }
 
+TEST_F(Registrations, APersonsSpacingIsAcceptedAndTheTextKeptAsRegistered) {
+    const char* const text = "RealImagePtr shiftImage( ImageRef*, float,float )";
+    Vorna::Handle f = add(text, reinterpret_cast<void*>(&entryB));
+    ASSERT_NE(f, 0u);
+    ASSERT_EQ(host.registrations().size(), 1u);
+    EXPECT_EQ(host.registrations()[0].signature, text);
+    EXPECT_EQ(host.registrations()[0].name, "shiftImage");
+    EXPECT_EQ(host.registrationEntry("shiftImage"), reinterpret_cast<void*>(&entryB));
+    EXPECT_TRUE(host.leakReport(base).anomalies.empty());
+    remove(f);
+    module.drop(ObjectKind::Function, f);
+}
+
 TEST_F(Registrations, RegistrationStaysAliveWhileRegisteredEvenWithoutModuleCount) {
     Vorna::Handle f =
         add("RealImagePtr HoughTransform(ImageRef *)", reinterpret_cast<void*>(&entryA));
@@ -296,7 +309,7 @@ TEST_F(Registrations, RegistrationStaysAliveWhileRegisteredEvenWithoutModuleCoun
 
 TEST_F(Registrations, BadRegistrationsAndWithdrawalsAreAnomalies) {
     Vorna::HostEnvironment* env = host.environment();
-    EXPECT_EQ(add("RealImagePtr HoughTransform(ImageRef*)", reinterpret_cast<void*>(&entryA)), 0u);
+    EXPECT_EQ(add("RealImagePtr HoughTransform(ImageRef x)", reinterpret_cast<void*>(&entryA)), 0u);
     Vorna::Handle f = env->table->addScriptFunction(env, 0, 0, "RealImagePtr f(ImageRef *)", 2,
                                                     reinterpret_cast<void*>(&entryA));
     remove(f);

@@ -1,7 +1,10 @@
-// Signature parsing: the three accepted forms, record counts and widths, and strict rejection.
+// Signature parsing: the three accepted forms, record counts and widths, strict rejection, and the
+// free spacing of registrations.
 #include "Signature.h"
 
 #include <gtest/gtest.h>
+
+#include "ExpectThrow.h"
 
 using namespace StandIn;
 
@@ -126,6 +129,67 @@ TEST(SignatureParse, ErrorNamesPositionAndText) {
 
 TEST(SignatureParse, EmbeddedZeroByteIsRejected) {
     EXPECT_THROW(parseSignature(std::string("void F(  )\0x", 12)), SignatureError);
+    EXPECT_THROW(parseRegistrationSignature(std::string("void F()\0", 9)), SignatureError);
+}
+
+// ---- Registrations: the spacing a person writes ------------------------------------------------
+
+TEST(RegistrationSignature, EverySpacingOfOneListGivesTheSameParametersAndKeepsItsText) {
+    const Signature reference = parseSignature("RealImagePtr shiftImage(ImageRef *,float,float)");
+    for (const char* text : {
+             "RealImagePtr shiftImage(ImageRef *, float, float)",
+             "RealImagePtr shiftImage( ImageRef *, float, float )",
+             "RealImagePtr shiftImage(ImageRef *,float,float)",
+             "RealImagePtr shiftImage(ImageRef*,float,float)",
+             "RealImagePtr shiftImage (ImageRef * , float,float )",
+             "  RealImagePtr   shiftImage(ImageRef  *,float , float)  ",
+         }) {
+        const Signature s = parseRegistrationSignature(text);
+        EXPECT_EQ(s.text, text);
+        EXPECT_EQ(s.name, "shiftImage") << text;
+        EXPECT_EQ(widths(s), widths(reference)) << text;
+        ASSERT_EQ(s.params.size(), 3u) << text;
+        EXPECT_EQ(s.params[0].spelling(), "ImageRef *") << text;
+        EXPECT_EQ(s.params[0].objectKind, ObjectKind::Image) << text;
+    }
+    EXPECT_EQ(parseRegistrationSignature("void f( )").recordCount(), 0u);
+    EXPECT_EQ(parseRegistrationSignature("long GetDataPtr(ImageRef)").recordWidth(0), kPtr)
+        << "the same address-carrying longs";
+}
+
+TEST(RegistrationSignature, TheStrictFormsParseAsBeforeAndStayStrictElsewhere) {
+    EXPECT_EQ(parseRegistrationSignature("uint32 F( ImageRef, uint32 )").style,
+              SignatureStyle::Catalogue);
+    EXPECT_EQ(parseRegistrationSignature("RealImagePtr F(ImageRef *)").style,
+              SignatureStyle::Compact);
+    EXPECT_EQ(parseRegistrationSignature("void *ImageLockData( Image *im, uint32 lock_flags )")
+                  .params[0]
+                  .name,
+              "im");
+    EXPECT_EQ(parseRegistrationSignature("long F(long,  short)").style, SignatureStyle::Compact);
+    EXPECT_THROW(parseSignature("RealImagePtr F(ImageRef *, float)"), SignatureError);
+}
+
+class MalformedRegistration : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MalformedRegistration, IsRejected) {
+    EXPECT_THROW(parseRegistrationSignature(GetParam()), SignatureError) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(WhatSpacingDoesNotMend, MalformedRegistration,
+                         ::testing::Values("", "   ", "longF(long)", "long F(long", "long F(long))",
+                                           "long F(long,)", "long F(,long)", "long F(long x)",
+                                           "long F(long * *)", "long F(Unknown)", "void *F()",
+                                           "long F(string *)", "long F(\tlong)", "long\tF(long)",
+                                           "long F(long) x", "long F(Image *)"));
+
+TEST(RegistrationSignature, ErrorsNameThePositionInTheTextAsGiven) {
+    EXPECT_THROW_MESSAGE(parseRegistrationSignature("long  F(long, Unknown )"), SignatureError,
+                         "bad signature \"long  F(long, Unknown )\" at 22: unknown parameter type "
+                         "\"Unknown\"");
+    EXPECT_THROW_MESSAGE(parseRegistrationSignature("long F(long x)"), SignatureError,
+                         "bad signature \"long F(long x)\" at 12: expected ',' or ')' after a "
+                         "parameter");
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ std::string Case::describe() const {
 FunctionPlan PlanFunction(const std::string& signatureText,
                           const std::vector<std::uint32_t>& versions) {
     FunctionPlan plan;
-    plan.signature = StandIn::parseSignature(signatureText);
+    plan.signature = StandIn::parseRegistrationSignature(signatureText);
     const StandIn::Signature& sig = plan.signature;
     std::optional<ResultPlan> result = planResult(sig.result);
     if (!result) {

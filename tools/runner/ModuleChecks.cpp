@@ -83,7 +83,7 @@ void CheckModule(const std::string& path, const std::vector<std::uint32_t>& vers
     std::vector<std::string> signatures;
     for (const StandIn::Registration& r : host.registrations()) {
         try {
-            StandIn::parseSignature(r.signature);
+            StandIn::parseRegistrationSignature(r.signature);
             if (r.entry) signatures.push_back(r.signature);
         } catch (const StandIn::SignatureError& e) {
             finding("signature", "\"" + r.signature + "\" does not parse: " + e.what());

@@ -177,7 +177,7 @@ class Session {
         if (!registration) return unknownFunction();
         StandIn::Signature sig;
         try {
-            sig = StandIn::parseSignature(registration->signature);
+            sig = StandIn::parseRegistrationSignature(registration->signature);
         } catch (const StandIn::SignatureError& e) {
             return fail("cannot read the signature of " + fOptions.function + ": " + e.what());
         }
@@ -210,7 +210,8 @@ class Session {
             if (r.withdrawn || r.name != fOptions.function) continue;
             if (!first) first = &r;
             try {
-                if (StandIn::parseSignature(r.signature).params.size() == fOptions.arguments.size())
+                if (StandIn::parseRegistrationSignature(r.signature).params.size() ==
+                    fOptions.arguments.size())
                     return &r;
             } catch (const StandIn::SignatureError&) {
             }
