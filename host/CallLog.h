@@ -23,6 +23,8 @@ struct CallLogEntry {
     std::string detail;
     Vorna::Handle handle = 0;  // the handle the call was about, or the handle it answered
     std::int64_t value = 0;    // status of slot 12, code of slot 5, encoding of 9/10, etc.
+    // Slot 12: the call reached a catalogue function this host does not provide.
+    bool unprovided = false;
 
     std::string toString() const;
 };

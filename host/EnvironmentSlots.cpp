@@ -137,8 +137,11 @@ Vorna::Handle QZ_CALL envFindScriptFunction(Vorna::HostEnvironment* self, std::i
     std::string text = signature ? signature : "";
     if (zero != 0)
         s.anomaly("script function looked up with first argument " + std::to_string(zero));
+    // A catalogue row without a function of this host resolves too: its calls name the limit.
+    // A function defined for a later host generation is missing here, as on a host of this one.
     auto it = s.natives.find(text);
-    if (it == s.natives.end() || s.version < it->second.minVersion) {
+    const bool defined = it != s.natives.end();
+    if (defined ? s.version < it->second.minVersion : !inCatalogue(text)) {
         s.unresolved.push_back(text);
         s.logCall(InterfaceKind::Environment, 8, 0, text, 0);
         return 0;

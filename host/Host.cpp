@@ -156,6 +156,35 @@ int Host::resolveCount(const std::string& signature) const {
 
 std::vector<std::string> Host::unresolvedSignatures() const { return fState->unresolved; }
 
+const std::vector<std::string>& Host::catalogue() { return catalogueRows(); }
+
+bool Host::inCatalogue(const std::string& signature) { return StandIn::inCatalogue(signature); }
+
+bool Host::provides(const std::string& signature) const {
+    auto it = fState->natives.find(signature);
+    return it != fState->natives.end() && fState->version >= it->second.minVersion;
+}
+
+std::vector<std::string> Host::providedFunctions() const {
+    std::vector<std::string> out;
+    for (const std::string& row : catalogue()) {
+        if (provides(row)) out.push_back(row);
+    }
+    return out;
+}
+
+std::vector<std::string> Host::unprovidedFunctions() const {
+    std::vector<std::string> out;
+    for (const std::string& row : catalogue()) {
+        if (!provides(row)) out.push_back(row);
+    }
+    return out;
+}
+
+int Host::unprovidedCallCount() const { return fState->unprovidedCallCount; }
+
+const std::vector<std::string>& Host::unprovidedCalls() const { return fState->unprovidedCalled; }
+
 void Host::invalidateFunctionHandles(const std::string& signature) {
     for (auto& entry : fState->objects) {
         HostObject& o = entry.second;

@@ -19,6 +19,13 @@
 // handle answer 3. Every answer other than 0 leaves a pending Throwable on the call context
 // (slot 7), whose message says what went wrong; a fault's message for injected failures.
 //
+// The host knows the whole catalogue of host script functions (Catalogue.h). A catalogue row it
+// has no function for resolves all the same, to a function whose every call answers 1 with the
+// pending message "The stand-in host does not provide '<signature>'." (notProvidedMessage): the
+// host's limit, never a fault to inject. A handle answers whatever is defined under its signature
+// at the time of the call: a function defined later wins, and undefining a built-in one falls
+// back to the limit. A signature outside the catalogue that is not defined resolves to 0.
+//
 // Typical use in a test:
 //     StandIn::Host host;                                   // version 0x03040400
 //     host.define("long Twice( long )", [](StandIn::NativeCall& c) { c.setResult(2 * c.int32(0));
@@ -36,6 +43,7 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "Catalogue.h"
 #include "Faults.h"
 #include "Images.h"
 #include "LeakReport.h"
@@ -153,6 +161,24 @@ class Host {
     int resolveCount(const std::string& signature) const;
     // Signatures slot 8 was asked for and could not resolve.
     std::vector<std::string> unresolvedSignatures() const;
+
+    // ---- The catalogue and what this host provides of it -------------------------------------
+    // Every row of the catalogue, in catalogue order, and whether a signature is one (exact text).
+    static const std::vector<std::string>& catalogue();
+    static bool inCatalogue(const std::string& signature);
+    // Whether this host answers the signature with a function of its own now: defined (built in,
+    // by a helper such as Menus, or by define()) and resolvable at this host's version.
+    bool provides(const std::string& signature) const;
+    // The catalogue rows this host provides now, and the others, in catalogue order. Of the
+    // others, a row defined for a later host version resolves to 0 here (as on a host of this
+    // generation); every other one resolves to a function that fails each call with
+    // notProvidedMessage().
+    std::vector<std::string> providedFunctions() const;
+    std::vector<std::string> unprovidedFunctions() const;
+    // Calls (slot 12) that reached a catalogue function this host does not provide, since the
+    // host was made, and their signatures in the order of their first call.
+    int unprovidedCallCount() const;
+    const std::vector<std::string>& unprovidedCalls() const;
     // Every Function handle issued so far for this signature answers status 3 from now on.
     void invalidateFunctionHandles(const std::string& signature);
 
@@ -170,10 +196,12 @@ class Host {
     void injectFault(const std::string& signature, const Fault& fault);
     void clearFaults();
     // The k-th slot-12 call from now (1 = the next one), whatever it calls, fails with status and
-    // a pending Throwable carrying the message. One such plan at a time; k = 0 cancels it.
+    // a pending Throwable carrying the message. Calls of catalogue functions this host does not
+    // provide are passed over (they fail anyway) and not counted. One such plan at a time; k = 0
+    // cancels it.
     void failHostCallAt(unsigned k, const std::string& message = "Injected host call failure.",
                         std::int32_t status = 1);
-    // Slot-12 calls since the host was made.
+    // Slot-12 calls since the host was made, those of functions it does not provide included.
     int hostCallCount() const;
 
     // ---- Logs -------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // script functions.
 #include "HostState.h"
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 
@@ -159,16 +160,29 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
     };
 
     HostObject* f = find(function);
+    const bool valid = f && f->alive && f->kind == ObjectKind::Function && !f->stale &&
+                       !(f->target == HostObject::Target::Registration &&
+                         registrations[f->registration].withdrawn);
     if (f && f->alive && f->kind == ObjectKind::Function) log[logIndex].detail = f->signature;
+    // A handle to a catalogue function answers the function defined under its signature now; a
+    // catalogue row without one is this host's limit, which faults are not injected into.
+    const bool nativeTarget = valid && f->target == HostObject::Target::Native;
+    auto native = nativeTarget ? natives.find(f->signature) : natives.end();
+    const bool unprovided = nativeTarget && native == natives.end() && inCatalogue(f->signature);
+    log[logIndex].unprovided = unprovided;
+    if (unprovided) {
+        ++unprovidedCallCount;
+        if (std::find(unprovidedCalled.begin(), unprovidedCalled.end(), f->signature) ==
+            unprovidedCalled.end())
+            unprovidedCalled.push_back(f->signature);
+    }
 
-    if (globalFailAt != 0 && --globalFailAt == 0) {
+    if (!unprovided && globalFailAt != 0 && --globalFailAt == 0) {
         setPending(ctx, globalFailMessage);
         return finish(globalFailStatus);
     }
 
-    if (!f || !f->alive || f->kind != ObjectKind::Function || f->stale ||
-        (f->target == HostObject::Target::Registration &&
-         registrations[f->registration].withdrawn)) {
+    if (!valid) {
         setPending(ctx, "The script function handle " + hexHandle(function) + " is not valid.");
         return finish(Vorna::kCallStaleHandle);
     }
@@ -177,14 +191,13 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
                    "The stand-in host does not call plug-in functions through a call context.");
         return finish(1);
     }
-    auto native = natives.find(f->signature);
-    if (native == natives.end()) {
+    if (native == natives.end() && !unprovided) {
         setPending(ctx, "The script function " + f->signature + " no longer exists.");
         return finish(Vorna::kCallStaleHandle);
     }
     // Copies: a handler may redefine functions while it runs.
-    Signature sig = native->second.signature;
-    NativeHandler handler = native->second.handler;
+    Signature sig = unprovided ? parseSignature(f->signature) : native->second.signature;
+    NativeHandler handler = unprovided ? NativeHandler{} : native->second.handler;
 
     if (count < 0 || static_cast<std::size_t>(count) != sig.recordCount() ||
         (count > 0 && !records)) {
@@ -193,6 +206,12 @@ std::int32_t Host::State::call(CallContextImpl& ctx, Vorna::Handle function, std
                            "; it takes " + std::to_string(sig.recordCount());
         anomaly(text);
         setPending(ctx, "Wrong argument count: " + text + ".");
+        return finish(1);
+    }
+
+    if (unprovided) {
+        ++callCounts[sig.text];
+        setPending(ctx, notProvidedMessage(sig.text));
         return finish(1);
     }
 

@@ -110,6 +110,8 @@ struct Host::State {
     std::string globalFailMessage;
     std::int32_t globalFailStatus = 1;
     int hostCalls = 0;
+    int unprovidedCallCount = 0;                // calls of catalogue rows without a function
+    std::vector<std::string> unprovidedCalled;  // their signatures, in order of the first call
 
     std::vector<Registration> registrations;
     std::vector<std::string> withdrawals;

@@ -278,5 +278,13 @@ TEST(CatalogueTable, RowsStandOnceInCaseInsensitiveOrderWithOverloadsTogether) {
     EXPECT_EQ(names.size(), 552u - 24u) << "15 names carry 39 rows";
 }
 
+TEST(CatalogueTable, TheStandInHostKnowsTheRowsTheStubsResolve) {
+    // Both tables are generated from the one catalogue, by different generators.
+    std::vector<std::string> stubs;
+    for (std::size_t i = 0; i < Vorna::QZ::kCatalogueSize; ++i)
+        stubs.emplace_back(Vorna::QZ::kCatalogue[i].signature);
+    EXPECT_EQ(stubs, StandIn::Host::catalogue());
+}
+
 }  // namespace
 }  // namespace CatalogueTest
