@@ -45,6 +45,40 @@ std::string Quoted(const std::vector<std::string>& messages) {
     return out;
 }
 
+// Host calls a fault can be injected into: all but those of functions the host does not provide.
+int SweptHostCalls(const Host& host) { return host.hostCallCount() - host.unprovidedCallCount(); }
+
+constexpr const char* kInvalidHandle = "(invalid handle)";
+
+// The host calls logged from entry `from` on: the function of each one a fault can be injected
+// into, in order, and the functions the host does not provide, each once.
+void ReadHostCalls(const Host& host, std::size_t from, std::vector<std::string>& swept,
+                   std::vector<std::string>& unprovided) {
+    const std::vector<CallLogEntry>& log = host.callLog();
+    for (std::size_t i = from; i < log.size(); ++i) {
+        const CallLogEntry& e = log[i];
+        if (e.iface != InterfaceKind::CallContext || e.slot != 12) continue;
+        if (!e.unprovided) {
+            swept.push_back(e.detail.empty() ? kInvalidHandle : e.detail);
+        } else if (std::find(unprovided.begin(), unprovided.end(), e.detail) == unprovided.end()) {
+            unprovided.push_back(e.detail);
+        }
+    }
+}
+
+// Counts one fault point against the host function that the k-th swept host call reached.
+void CountPoint(SweepReport& report, const std::vector<std::string>& swept, int k, bool failing) {
+    const std::size_t i = static_cast<std::size_t>(k - 1);
+    HostFunctionPoints& points = report.hostFunctions[i < swept.size() ? swept[i] : kInvalidHandle];
+    ++(failing ? points.failurePoints : points.stalePoints);
+}
+
+void AddOnce(std::vector<std::string>& to, const std::vector<std::string>& from) {
+    for (const std::string& s : from) {
+        if (std::find(to.begin(), to.end(), s) == to.end()) to.push_back(s);
+    }
+}
+
 // The fault planned for one run.
 struct PlannedFault {
     enum class Kind { None, Failure, Stale };
@@ -151,9 +185,11 @@ class RunFindings {
 // ---- Script-function calls -------------------------------------------------------------------
 
 struct CallRun {
-    int hostCalls = 0;
+    int hostCalls = 0;  // those a fault can be injected into
     std::vector<std::string> raised;
     std::string fingerprint;
+    std::vector<std::string> swept;       // the function of each of those host calls
+    std::vector<std::string> unprovided;  // functions the host does not provide, each once
 };
 
 // One run. Without `findings` (the warm-up) nothing is checked; with them, `functions` holds the
@@ -165,7 +201,7 @@ CallRun RunCall(Host& host, const SweptCall& call, const PlannedFault& fault,
     host.clearCallLog();
     const LeakSnapshot before = host.snapshot();
     const std::size_t raisedBefore = host.raisedErrorRecords().size();
-    const int callsBefore = host.hostCallCount();
+    const int callsBefore = SweptHostCalls(host);
 
     CallRun run;
     {
@@ -176,7 +212,8 @@ CallRun RunCall(Host& host, const SweptCall& call, const PlannedFault& fault,
             fault.arm(host);
             result = call(inputs);
         }
-        run.hostCalls = host.hostCallCount() - callsBefore;
+        run.hostCalls = SweptHostCalls(host) - callsBefore;
+        ReadHostCalls(host, 0, run.swept, run.unprovided);
         run.raised = Messages(host.raisedErrorRecords(), raisedBefore);
         run.fingerprint = ResultFingerprint(host, result);
         const Vorna::Handle h = result.handle;
@@ -271,9 +308,24 @@ int SweepReport::faultPoints() const {
     return n;
 }
 
+std::vector<std::string> SweepReport::unprovided() const {
+    std::vector<std::string> out;
+    for (const SweptCallCounts& c : calls) AddOnce(out, c.unprovided);
+    return out;
+}
+
+bool SweepReport::swept(const std::string& signature) const {
+    auto it = hostFunctions.find(signature);
+    return it != hostFunctions.end() && it->second.failurePoints > 0 && it->second.stalePoints > 0;
+}
+
 void SweepReport::merge(const SweepReport& other) {
     calls.insert(calls.end(), other.calls.begin(), other.calls.end());
     findings.insert(findings.end(), other.findings.begin(), other.findings.end());
+    for (const auto& [function, points] : other.hostFunctions) {
+        hostFunctions[function].failurePoints += points.failurePoints;
+        hostFunctions[function].stalePoints += points.stalePoints;
+    }
 }
 
 std::string SweepReport::toString() const {
@@ -284,6 +336,9 @@ std::string SweepReport::toString() const {
             << t.stalePoints << " stale), " << t.findings << " finding"
             << (t.findings == 1 ? "" : "s") << "\n";
     }
+    if (!hostFunctions.empty()) out << "host functions swept: " << hostFunctions.size() << "\n";
+    for (const std::string& signature : unprovided())
+        out << "not provided by the stand-in host, not swept: " << signature << "\n";
     if (findings.empty()) out << "no findings\n";
     for (const SweepFinding& f : findings) out << f.toString() << "\n";
     return out.str();
@@ -338,6 +393,7 @@ SweepReport SweepCall(Host& host, const std::string& function, const std::string
     counts.hostCalls = n;
     counts.raisedUndisturbed = static_cast<int>(reference.raised.size());
     if (!reference.raised.empty()) counts.firstRaised = reference.raised.front();
+    counts.unprovided = reference.unprovided;
 
     for (PlannedFault::Kind kind : {PlannedFault::Kind::Failure, PlannedFault::Kind::Stale}) {
         const bool failing = kind == PlannedFault::Kind::Failure;
@@ -347,6 +403,7 @@ SweepReport SweepCall(Host& host, const std::string& function, const std::string
             RunFindings findings(report, function, caseName, fault.label());
             const CallRun run = RunCall(host, call, fault, options, &findings, &functions);
             ++(failing ? counts.failurePoints : counts.stalePoints);
+            CountPoint(report, reference.swept, k, failing);
             if (run.hostCalls < k) {
                 findings.add(FindingKind::Unrepeatable,
                              "the run made " + std::to_string(run.hostCalls) +
@@ -385,6 +442,8 @@ namespace {
 struct LifecycleRun {
     int hostCalls[kEntryCount] = {};
     std::vector<std::string> raised[kEntryCount];
+    std::vector<std::string> swept[kEntryCount];
+    std::vector<std::string> unprovided[kEntryCount];
     std::vector<std::string> registrations;
     std::vector<std::string> results;
 };
@@ -407,7 +466,8 @@ LifecycleRun RunLifecycle(Host& host, const std::function<Module()>& load, int f
     module.link(host);
     for (int e = 0; e < kEntryCount; ++e) {
         const std::size_t raisedBefore = host.raisedErrorRecords().size();
-        const int callsBefore = host.hostCallCount();
+        const int callsBefore = SweptHostCalls(host);
+        const std::size_t logBefore = host.callLog().size();
         {
             FaultDisarm disarm(host);
             if (e == faultEntry) fault.arm(host);
@@ -418,7 +478,8 @@ LifecycleRun RunLifecycle(Host& host, const std::function<Module()>& load, int f
                 default: module.shutdown(); break;
             }
         }
-        run.hostCalls[e] = host.hostCallCount() - callsBefore;
+        run.hostCalls[e] = SweptHostCalls(host) - callsBefore;
+        ReadHostCalls(host, logBefore, run.swept[e], run.unprovided[e]);
         run.raised[e] = Messages(host.raisedErrorRecords(), raisedBefore);
     }
     for (std::size_t i = registrationsBefore; i < host.registrations().size(); ++i) {
@@ -449,6 +510,7 @@ SweepReport SweepLifecycle(Host& host, const std::function<Module()>& load,
         counts.hostCalls = n;
         counts.raisedUndisturbed = static_cast<int>(reference.raised[e].size());
         if (!reference.raised[e].empty()) counts.firstRaised = reference.raised[e].front();
+        counts.unprovided = reference.unprovided[e];
         for (PlannedFault::Kind kind : {PlannedFault::Kind::Failure, PlannedFault::Kind::Stale}) {
             const bool failing = kind == PlannedFault::Kind::Failure;
             if (failing ? !options.failures : !options.staleAnswers) continue;
@@ -457,6 +519,7 @@ SweepReport SweepLifecycle(Host& host, const std::function<Module()>& load,
                 RunFindings findings(report, kLifecycle, kEntryNames[e], fault.label());
                 const LifecycleRun run = RunLifecycle(host, load, e, fault, options, findings);
                 ++(failing ? counts.failurePoints : counts.stalePoints);
+                CountPoint(report, reference.swept[e], k, failing);
                 if (run.hostCalls[e] < k) {
                     findings.add(FindingKind::Unrepeatable,
                                  "the entry made " + std::to_string(run.hostCalls[e]) +

@@ -30,6 +30,13 @@
 // PlugInShutdown, each run on a module loaded afresh, linked, taken through all four entries and
 // unloaded; everything must balance after the unload.
 //
+// Host calls of a catalogue function that the stand-in host does not provide (Host.h) are the
+// host's limit, not fault points: they fail whatever the sweep does, are not counted in n and have
+// no fault injected; the report names the functions instead (SweptCallCounts::unprovided). Every
+// other host call is swept whatever function it reaches, and the report adds the fault points up
+// per host function (SweepReport::hostFunctions), so a test can see each function it expects
+// failing and answering stale.
+//
 // Both kinds of fault go through the host's failHostCallAt: a stale answer is status 3 with the
 // handle itself still good, so that the module's second resolution and retry succeed. The sweep
 // clears the host's call log before every run (it would otherwise grow with every run). Hosts
@@ -122,16 +129,28 @@ struct SweepFinding {
 struct SweptCallCounts {
     std::string function;
     std::string caseName;
-    int hostCalls = 0;          // host calls of the undisturbed run
+    int hostCalls = 0;          // host calls of the undisturbed run, the unprovided left out
     int failurePoints = 0;      // runs with one host call failing
     int stalePoints = 0;        // runs with one host call answering stale
     int raisedUndisturbed = 0;  // errors the undisturbed run raised (a refusal, say): informational
     std::string firstRaised;    // the first of them
+    // Catalogue functions the stand-in host does not provide that the undisturbed run called, in
+    // the order of their first call.
+    std::vector<std::string> unprovided;
+};
+
+// The fault points injected into the calls of one host function.
+struct HostFunctionPoints {
+    int failurePoints = 0;
+    int stalePoints = 0;
 };
 
 struct SweepReport {
     std::vector<SweptCallCounts> calls;
     std::vector<SweepFinding> findings;
+    // Per host function (its signature; "(invalid handle)" for a call through a handle that
+    // names none): the fault points injected into its calls.
+    std::map<std::string, HostFunctionPoints> hostFunctions;
 
     // Per function: the swept calls of that function added up.
     struct FunctionTotals {
@@ -145,9 +164,14 @@ struct SweepReport {
     std::map<std::string, FunctionTotals> perFunction() const;
 
     int faultPoints() const;  // failure and stale points of every call
+    // The unprovided functions of every call, each once, in order of appearance.
+    std::vector<std::string> unprovided() const;
+    // Whether calls of the host function both failed and answered stale in some run.
+    bool swept(const std::string& signature) const;
     bool clean() const { return findings.empty(); }
     void merge(const SweepReport& other);
-    // Per function one line of counts, then every finding; "no findings" when clean.
+    // Per function one line of counts, the number of host functions swept, a line per function
+    // the stand-in host does not provide, then every finding; "no findings" when clean.
     std::string toString() const;
 };
 

@@ -123,6 +123,7 @@ struct HandMadeCall {
     bool valueShowsRetries = false;  // flaw: the result says whether a stale answer was retried
     bool raiseTwice = false;         // flaw: a failure is raised twice
     int shortFromRun = -1;           // flaw: from this run on (0 = the first), one call fewer
+    const char* thenCall = nullptr;  // a function without parameters called last
     int runs = 0;
 
     StandIn::CallResult operator()(StandIn::CallInputs& in) {
@@ -134,31 +135,42 @@ struct HandMadeCall {
         Vorna::HostClassInterface* functions = classOf(StandIn::ObjectKind::Function);
         Vorna::HostClassInterface* throwables = classOf(StandIn::ObjectKind::Throwable);
         Vorna::HostCallContext* context = env->table->newCallContext(env);
-        auto callOnce = [&](Vorna::ScriptArgRecord* records) {
-            const Handle f = env->table->findScriptFunction(env, 0, kSignature);
-            const std::int32_t status = context->table->call(context, f, 2, records);
+        auto callOnce = [&](Vorna::ScriptArgRecord* records, const char* signature) {
+            const Handle f = env->table->findScriptFunction(env, 0, signature);
+            const std::int32_t status =
+                context->table->call(context, f, signature == kSignature ? 2 : 0, records);
             functions->table->releaseObjectReference(functions, f);
             return status;
         };
         const Handle image = in.image({ElementType::Float32, {2, 2}, "input"});
         int retries = 0;
         const int n = calls - (shortFromRun >= 0 && runs++ >= shortFromRun ? 1 : 0);
-        for (int i = 0; i < n; ++i) {
+        auto raise = [&] {
+            const Handle t = context->table->pendingThrowable(context);
+            context->table->raise(context, t);
+            if (raiseTwice) context->table->raise(context, t);
+            throwables->table->releaseObjectReference(throwables, t);
+        };
+        bool failed = false;
+        for (int i = 0; i < n && !failed; ++i) {
             Vorna::ScriptArgRecord records[2] = {};
             std::memcpy(records[1].bytes, &image, sizeof image);
-            std::int32_t status = callOnce(records);
+            std::int32_t status = callOnce(records, kSignature);
             if (status == Vorna::kCallStaleHandle) {
                 context->table->clearError(context);
-                status = callOnce(records);
+                status = callOnce(records, kSignature);
                 ++retries;
             }
-            if (status != Vorna::kCallSucceeded) {
-                const Handle t = context->table->pendingThrowable(context);
-                context->table->raise(context, t);
-                if (raiseTwice) context->table->raise(context, t);
-                throwables->table->releaseObjectReference(throwables, t);
-                break;
+            failed = status != Vorna::kCallSucceeded;
+            if (failed) raise();
+        }
+        if (thenCall && !failed) {
+            std::int32_t status = callOnce(nullptr, thenCall);
+            if (status == Vorna::kCallStaleHandle) {
+                context->table->clearError(context);
+                status = callOnce(nullptr, thenCall);
             }
+            if (status != Vorna::kCallSucceeded) raise();
         }
         context->table->release(context);
         functions->table->release(functions);
@@ -208,6 +220,41 @@ TEST(SweepChecks, EachFlawIsFoundWhereItShows) {
                  std::invalid_argument);
 }
 
+TEST(SweepChecks, FunctionsTheHostDoesNotProvideAreNamedAndNotSwept) {
+    StandIn::Host host;
+    HandMadeCall limited;
+    limited.thenCall = "void AbortAllAcquisitionDaemons(  )";
+    ASSERT_FALSE(host.provides(limited.thenCall));
+    const SweepReport report = StandIn::SweepCall(host, "HandMade", "limited", limited);
+    EXPECT_TRUE(report.clean()) << report.toString();
+    ASSERT_EQ(1u, report.calls.size());
+    EXPECT_EQ(3, report.calls[0].hostCalls) << "the unprovided call is no fault point";
+    EXPECT_EQ(6, report.faultPoints());
+    EXPECT_EQ(std::vector<std::string>{limited.thenCall}, report.calls[0].unprovided);
+    EXPECT_EQ(std::vector<std::string>{limited.thenCall}, report.unprovided());
+    EXPECT_EQ(1, report.calls[0].raisedUndisturbed);
+    EXPECT_EQ(StandIn::notProvidedMessage(limited.thenCall), report.calls[0].firstRaised);
+    ASSERT_EQ(1u, report.hostFunctions.size()) << report.toString();
+    const StandIn::HostFunctionPoints& points =
+        report.hostFunctions.at("uint32 ImageGetDataType( ImageRef )");
+    EXPECT_EQ(3, points.failurePoints);
+    EXPECT_EQ(3, points.stalePoints);
+    EXPECT_NE(std::string::npos,
+              report.toString().find("host functions swept: 1\nnot provided by the stand-in host, "
+                                     "not swept: void AbortAllAcquisitionDaemons(  )\n"))
+        << report.toString();
+
+    // What a test defines is swept like the host's own functions.
+    host.define(limited.thenCall, [](StandIn::NativeCall&) {});
+    const SweepReport defined = StandIn::SweepCall(host, "HandMade", "defined", limited);
+    EXPECT_TRUE(defined.clean()) << defined.toString();
+    EXPECT_EQ(4, defined.calls[0].hostCalls);
+    EXPECT_TRUE(defined.unprovided().empty());
+    EXPECT_EQ(1, defined.hostFunctions.at(limited.thenCall).failurePoints);
+    EXPECT_TRUE(defined.swept(limited.thenCall));
+    EXPECT_FALSE(report.swept(limited.thenCall));
+}
+
 // ---- The module --------------------------------------------------------------------------------
 
 class ModuleSweep : public ::testing::TestWithParam<std::uint32_t> {};
@@ -245,6 +292,16 @@ TEST_P(ModuleSweep, BothFunctionsOnEveryInputLeaveNothingBehind) {
     for (const StandIn::SweptCallCounts& c : total.calls) {
         EXPECT_EQ(0, c.raisedUndisturbed)
             << c.function << " " << c.caseName << ": " << c.firstRaised;
+    }
+    // Every host function the module uses is one the host provides, and each failed and
+    // answered stale at every call of it.
+    EXPECT_TRUE(total.unprovided().empty());
+    const StandIn::Host host(GetParam());
+    EXPECT_GE(total.hostFunctions.size(), 5u);
+    for (const auto& [function, points] : total.hostFunctions) {
+        EXPECT_TRUE(host.provides(function)) << function;
+        EXPECT_TRUE(total.swept(function)) << function;
+        EXPECT_EQ(points.failurePoints, points.stalePoints) << function;
     }
     std::cout << "fault points swept on host " << HostName(GetParam()) << ":\n" << total.toString();
     RecordProperty("fault_points", total.faultPoints());
