@@ -41,6 +41,11 @@ void EmitLeaks(RecordSink& sink, const StandIn::LeakReport& leaks, const std::st
     emit(StandIn::FindingKind::Anomaly, anomalies);
 }
 
+// The host's limits a run met: catalogue functions the stand-in host does not provide.
+void EmitUnprovided(RecordSink& sink, const std::vector<std::string>& signatures) {
+    for (const std::string& s : signatures) sink.emit({"unprovided", s});
+}
+
 }  // namespace
 
 void CheckModule(const std::string& path, const std::vector<std::uint32_t>& versions,
@@ -77,8 +82,15 @@ void CheckModule(const std::string& path, const std::vector<std::uint32_t>& vers
     sink.progress("starting up");
     module->startup();
     const int afterStartup = host.environmentReferences();
+    // A startup that failed after a call the stand-in host could not answer is the host's
+    // limit, not the module's fault.
+    const bool limited = host.unprovidedCallCount() > 0;
+    EmitUnprovided(sink, host.unprovidedCalls());
     for (const StandIn::RaisedError& e : host.raisedErrorRecords()) {
-        finding("startup failed", "PlugInStartup raised \"" + e.message + "\"");
+        if (limited)
+            sink.emit({"note", "PlugInStartup raised \"" + e.message + "\""});
+        else
+            finding("startup failed", "PlugInStartup raised \"" + e.message + "\"");
     }
     std::vector<std::string> signatures;
     for (const StandIn::Registration& r : host.registrations()) {
@@ -138,6 +150,7 @@ void CheckModule(const std::string& path, const std::vector<std::uint32_t>& vers
                 (calls.empty() ? "" : ", ") + std::to_string(c.hostCalls) + " in " + c.caseName;
         }
         sink.emit({"lifecycle", hostText, calls, std::to_string(report.faultPoints())});
+        EmitUnprovided(sink, report.unprovided());
         for (const StandIn::SweepFinding& f : report.findings) {
             sink.emit({"finding", StandIn::findingKindName(f.kind),
                        "lifecycle on " + hostText + ", " + f.caseName + ", " + f.fault + ":\n" +
@@ -177,6 +190,7 @@ void CheckFunction(const std::string& path, const FunctionPlan& plan, std::size_
                        std::to_string(counts.failurePoints), std::to_string(counts.stalePoints),
                        std::to_string(counts.raisedUndisturbed), counts.firstRaised});
         }
+        EmitUnprovided(sink, report.unprovided());
         for (const StandIn::SweepFinding& f : report.findings) {
             sink.emit({"finding", StandIn::findingKindName(f.kind),
                        where + ", " + f.fault + ":\n" + f.detail});

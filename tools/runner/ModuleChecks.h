@@ -5,6 +5,9 @@
 //    validate.
 //  - CheckFunction: calls of one function case by case (GeneratedCalls.h), each on a host of its
 //    own with the module loaded afresh, fault-swept, and nothing left behind after unloading.
+// Both emit an "unprovided" record for each catalogue function the module called that the
+// stand-in host does not provide: the host's limit, which the report notes and never counts
+// against the module.
 #pragma once
 
 #include <cstddef>

@@ -142,16 +142,23 @@ class Session {
     }
 
     // Prints the errors the module raised since the last check; answers whether there were any
-    // (alerts included).
+    // (alerts included). A host function the stand-in host does not provide, called since, is
+    // named with the host's message unless an error printed carried it.
     bool newFailures() {
         const auto& raised = fHost.raisedErrorRecords();
         bool any = fAlerts != fAlertsSeen;
         fAlertsSeen = fAlerts;
         for (; fErrorsSeen < raised.size(); ++fErrorsSeen) {
             const StandIn::RaisedError& e = raised[fErrorsSeen];
-            fErr << "error: " << (e.throwable ? e.message : "(an error without a Throwable)")
-                 << "\n";
+            const std::string text = e.throwable ? e.message : "(an error without a Throwable)";
+            fErr << "error: " << text << "\n";
+            fPrinted += text + "\n";
             any = true;
+        }
+        const std::vector<std::string>& unprovided = fHost.unprovidedCalls();
+        for (; fUnprovidedSeen < unprovided.size(); ++fUnprovidedSeen) {
+            const std::string message = StandIn::notProvidedMessage(unprovided[fUnprovidedSeen]);
+            if (fPrinted.find(message) == std::string::npos) fErr << "note: " << message << "\n";
         }
         return any;
     }
@@ -419,6 +426,8 @@ class Session {
     int fAlerts = 0;
     int fAlertsSeen = 0;
     std::size_t fErrorsSeen = 0;
+    std::string fPrinted;  // the errors printed so far, one a line
+    std::size_t fUnprovidedSeen = 0;
     int fArgumentStatus = kExitFailure;
 };
 

@@ -35,6 +35,19 @@ std::string Plural(long n, const std::string& word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
+bool AddOnce(std::vector<std::string>& to, const std::string& text) {
+    if (std::find(to.begin(), to.end(), text) != to.end()) return false;
+    to.push_back(text);
+    return true;
+}
+
+// A host function the stand-in host does not provide, as a note and in the list of them.
+void AddUnprovided(std::vector<std::string>& list, std::vector<std::string>& notes,
+                   const std::string& signature) {
+    if (AddOnce(list, signature))
+        notes.push_back("uses a host function the stand-in host does not provide: " + signature);
+}
+
 }  // namespace
 
 namespace Validation {
@@ -54,6 +67,10 @@ std::vector<std::string> GatherModuleChecks(const WorkerOutcome& outcome,
             report.lifecycleFaultPoints += ToInt(r[3]);
             report.lifecycle.push_back("lifecycle on " + r[1] + ": host calls " + r[2] + "; " +
                                        Plural(ToInt(r[3]), "fault point"));
+        } else if (tag == "unprovided" && r.size() >= 2) {
+            AddUnprovided(report.moduleUnprovided, report.moduleNotes, r[1]);
+        } else if (tag == "note" && r.size() >= 2) {
+            AddOnce(report.moduleNotes, r[1]);
         } else if (tag == "failure" && r.size() >= 2) {
             AddFinding(report.moduleFindings, "validation failed", r[1]);
         }
@@ -87,8 +104,9 @@ long GatherFunctionCalls(const WorkerOutcome& outcome, const FunctionPlan& plan,
         } else if (tag == "finding" && r.size() >= 3) {
             AddFinding(fv.findings, r[1], r[2]);
         } else if (tag == "note" && r.size() >= 2) {
-            if (std::find(fv.notes.begin(), fv.notes.end(), r[1]) == fv.notes.end())
-                fv.notes.push_back(r[1]);
+            AddOnce(fv.notes, r[1]);
+        } else if (tag == "unprovided" && r.size() >= 2) {
+            AddUnprovided(fv.unprovided, fv.notes, r[1]);
         } else if (tag == "failure" && r.size() >= 2) {
             AddFinding(fv.findings, "validation failed", r[1]);
         }
@@ -124,6 +142,14 @@ int ValidationReport::faultPoints() const {
     return n;
 }
 
+std::vector<std::string> ValidationReport::unprovided() const {
+    std::vector<std::string> out = moduleUnprovided;
+    for (const FunctionValidation& f : functions) {
+        for (const std::string& s : f.unprovided) AddOnce(out, s);
+    }
+    return out;
+}
+
 const FunctionValidation* ValidationReport::function(const std::string& name) const {
     for (const FunctionValidation& f : functions) {
         if (f.name == name) return &f;
@@ -154,6 +180,7 @@ std::string FormatValidation(const ValidationReport& report) {
     out << "module\n";
     for (const std::string& c : report.moduleChecks) out << "  ok: " << c << "\n";
     for (const std::string& c : report.lifecycle) out << "  " << c << "\n";
+    for (const std::string& n : report.moduleNotes) out << "  note: " << n << "\n";
     findings(report.moduleFindings);
     for (const FunctionValidation& f : report.functions) {
         out << "function " << f.name << ": " << f.signature << "\n";
@@ -172,6 +199,10 @@ std::string FormatValidation(const ValidationReport& report) {
         }
         findings(f.findings);
         if (f.findings.empty()) out << "  no findings\n";
+    }
+    if (const std::size_t n = report.unprovided().size(); n > 0) {
+        out << "host limits: the module uses " << Plural(static_cast<long>(n), "host function")
+            << " the stand-in host does not provide (see the notes; not findings)\n";
     }
     out << "validated " << Plural(static_cast<long>(report.functions.size()), "function") << ": "
         << Plural(report.findingCount(), "finding") << " ("

@@ -58,13 +58,18 @@ struct FunctionValidation {
     std::string inputs;   // how the cases are made up, e.g. "9 element kinds x 4 sizes x 2 hosts"
     ValidationFinding errorsRaised;  // undisturbed calls that raised an error: informational
     std::vector<std::string> notes;  // e.g. why the function could not be called
+    // Catalogue functions its calls used that the stand-in host does not provide: the host's
+    // limit (each also a note), never a finding.
+    std::vector<std::string> unprovided;
     std::vector<ValidationFinding> findings;
 };
 
 struct ValidationReport {
     std::string module;
     std::vector<std::uint32_t> hostVersions;
-    std::vector<std::string> moduleChecks;  // passed checks, one line each
+    std::vector<std::string> moduleChecks;      // passed checks, one line each
+    std::vector<std::string> moduleNotes;       // informational, e.g. the host's limits
+    std::vector<std::string> moduleUnprovided;  // as FunctionValidation::unprovided
     std::vector<ValidationFinding> moduleFindings;
     std::vector<std::string> lifecycle;  // per host: the entries' host calls and fault points
     int lifecycleFaultPoints = 0;
@@ -74,13 +79,17 @@ struct ValidationReport {
     // Distinct findings: per function (and for the module) one per category.
     int findingCount() const;
     int faultPoints() const;  // lifecycle and functions
+    // The unprovided functions of the module and of every function, each once.
+    std::vector<std::string> unprovided() const;
     const FunctionValidation* function(const std::string& name) const;
 };
 
 // Validates; never throws for anything the module does.
 ValidationReport ValidateModule(const ValidationOptions& options);
 
-// The readable report, ending with "validated N functions: F findings (P fault points)".
+// The readable report, ending with "validated N functions: F findings (P fault points)". A call
+// of a host function the stand-in host does not provide is a note, "uses a host function the
+// stand-in host does not provide: <signature>", under the module or the function.
 std::string FormatValidation(const ValidationReport& report);
 
 // A host version as the report writes it: eight upper-case hexadecimal digits ("030403FF").
