@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> words(lines.begin() + 1, lines.end());
 
     try {
-        const StandIn::Signature sig = StandIn::parseSignature(lines[0]);
+        const StandIn::Signature sig = StandIn::parseRegistrationSignature(lines[0]);
         for (std::size_t i = 0; i < sig.params.size() && i < words.size(); ++i)
             CheckArgument(sig.params[i], words[i]);
     } catch (const StandIn::SignatureError&) {
