@@ -83,8 +83,9 @@ std::string HostFunctionsPage(const StandIn::Host& host) {
 
     std::ostringstream out;
     out << "# Host functions of the stand-in host\n\n"
-        << "This page is generated from the stand-in host's own list; do not edit it. After a "
-           "change to the host's functions or to the catalogue, regenerate it with\n`"
+        << "This page is generated from the stand-in host's own list by "
+           "`photarion-host-functions` (`tools/host-functions/`); do not edit it. After a change "
+           "to the host's functions or to the catalogue, regenerate it with\n`"
         << kHostFunctionsPageCommand
         << "`\n(the test `docs.host_functions` fails while the page is out of date).\n\n"
         << "The catalogue of host script functions (`sdk/hostcall/catalogue.txt`) has " << total
