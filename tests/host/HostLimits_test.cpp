@@ -15,9 +15,10 @@ using StandInTest::Records;
 
 namespace {
 
-// Rows no headless host can answer: no plug-in of this project expects the stand-in host to.
+// Rows no headless host can answer (acquisition, files), left out for good.
 const char* const kAcquisition = "void AbortAllAcquisitionDaemons(  )";
 const char* const kOpenFile = "PFFileReference OpenFileForReading( string )";
+// Rows the host has built in.
 const char* const kIsValid = "Boolean ImageIsValid( ImageRef )";
 const char* const kLockData = "void *ImageLockData( Image *im, uint32 lock_flags )";
 
