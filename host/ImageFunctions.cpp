@@ -191,8 +191,9 @@ CalibrationRef calibrationOf(ImageData& d, std::size_t k) {
 // The image of parameter 0 and the dimension of parameter 1.
 CalibrationRef dimensionParam(NativeCall& c) {
     ImageData& d = Model::imageParam(c, 0);
-    std::int32_t dim = c.int32(1);
-    if (dim < 0 || static_cast<std::size_t>(dim) >= d.sizes.size()) {
+    bool isUnsigned = c.signature().params.at(1).kind == ValueKind::ULong;
+    std::int64_t dim = isUnsigned ? std::int64_t{c.uint32(1)} : c.int32(1);
+    if (dim < 0 || static_cast<std::uint64_t>(dim) >= d.sizes.size()) {
         fail(c, "dimension " + std::to_string(dim) + " is out of range for an image of " +
                     std::to_string(d.sizes.size()) +
                     (d.sizes.size() == 1 ? " dimension." : " dimensions."));
@@ -266,6 +267,14 @@ void defineCalibration(Host& host, Host::State& s) {
             r.calibration.unit = unit;
             r.calibration.displayed = c.int32(5) != 0;
         });
+    host.define("Boolean ImageIsDimensionCalibrationDisplayed( ImageRef, ulong )",
+                [](NativeCall& c) { c.setResultBoolean(dimensionParam(c).calibration.displayed); });
+    host.define("void ImageSetDimensionCalibrationDisplayed( ImageRef, ulong, Boolean )",
+                [](NativeCall& c) { dimensionParam(c).calibration.displayed = c.boolean(2); });
+    host.define("Boolean ImageIsIntensityCalibrationDisplayed( ImageRef )",
+                [](NativeCall& c) { c.setResultBoolean(intensityParam(c).calibration.displayed); });
+    host.define("void ImageSetIntensityCalibrationDisplayed( ImageRef, Boolean )",
+                [](NativeCall& c) { intensityParam(c).calibration.displayed = c.boolean(1); });
     host.define("void ImageCopyCalibrationFrom( ImageRef, ImageRef )", [](NativeCall& c) {
         ImageData& dst = Model::imageParam(c, 0);
         ImageData& src = Model::imageParam(c, 1);

@@ -28,7 +28,7 @@ HostObject& objectParam(NativeCall& c, std::size_t i, ObjectKind kind) {
     HostObject* o = c.host().state().find(h);
     if (!o || !o->alive) fail(c, hexHandle(h) + " is not a valid " + kindWord(kind) + ".");
     if (o->kind != kind) {
-        fail(c, hexHandle(h) + " is not a valid " + kindWord(kind) + " (it is a " +
+        fail(c, hexHandle(h) + " is not a valid " + kindWord(kind) + " (its kind is " +
                     kindName(o->kind) + ").");
     }
     return *o;

@@ -4,7 +4,7 @@
 //
 // Every failure is a ScriptError whose message starts with the function's name:
 //     "TagGroupCountTags: no tag group was given (handle 0)."
-//     "ImageGetName: 0x1007 is not a valid image (it is a String)."
+//     "ImageGetName: 0x1007 is not a valid image (its kind is String)."
 #pragma once
 
 #include <complex>

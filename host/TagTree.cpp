@@ -55,9 +55,10 @@ WalkEnd walk(TagNode& root, const std::vector<TagStep>& steps, bool make, bool s
         }
         if (!at) {
             if (!make) {
-                // The rest must be labels for the path to be makeable.
+                // The rest must be labels for the path to be makeable: an index (the last step's
+                // too) would look into a group that is yet to be made, and empty.
                 if (strict) {
-                    for (std::size_t j = i + 1; j + 1 < steps.size(); ++j) {
+                    for (std::size_t j = i + 1; j < steps.size(); ++j) {
                         if (steps[j].isIndex)
                             throw TagPathError("the tag path " + quoted(tagPathText(steps)) +
                                                " has no tag " + quoted(prefixText(steps, j + 1)) +

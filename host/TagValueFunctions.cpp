@@ -134,9 +134,8 @@ TagValue readValue(NativeCall& c, const ValueForm& f, std::size_t first) {
             case Part::RGB: n = c.uint32(i); break;
             case Part::Complex: {
                 std::complex<double> z = Model::complexParam(c, i);
-                bool single = f.type == TagType::FloatComplex;
-                v.numbers[0] = single ? roundToFloat(z.real()) : z.real();
-                v.numbers[1] = single ? roundToFloat(z.imag()) : z.imag();
+                v.numbers[0] = z.real();
+                v.numbers[1] = z.imag();
                 break;
             }
             case Part::Text: v.text = Model::stringParam(c, i); break;
@@ -151,6 +150,9 @@ TagValue readValue(NativeCall& c, const ValueForm& f, std::size_t first) {
                 break;
             }
         }
+    }
+    if (f.type == TagType::FloatComplex) {
+        for (double& n : v.numbers) n = roundToFloat(n);
     }
     return v;
 }
