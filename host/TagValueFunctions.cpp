@@ -114,7 +114,11 @@ std::vector<std::string> join(std::vector<std::string> head, const std::vector<s
     return head;
 }
 
-double roundToFloat(double v) { return static_cast<double>(static_cast<float>(v)); }
+// Through memory: on a 32-bit x87 build a float kept in a register would keep its extra bits.
+double roundToFloat(double v) {
+    volatile float single = static_cast<float>(v);
+    return single;
+}
 
 // Reads the value of form `f` from the parameters starting at `first`.
 TagValue readValue(NativeCall& c, const ValueForm& f, std::size_t first) {
