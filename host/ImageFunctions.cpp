@@ -14,6 +14,8 @@
 //   or 16; RGBImage 4; BinaryImage one byte of 0 or 1; NewImage takes the type code that
 //   "uint32 ImageGetDataType( ImageRef )" reports (Images.h, ElementType).
 // New images are filled with zeros (or the host's garbage pattern when it is set to that).
+// An image's ID is given on the first "ImageGetID" and kept; its data seed grows with every change
+// announced ("ImageDataChanged", an unlock marked changed). Bit sizes are 8 x the byte size.
 #include <algorithm>
 #include <atomic>
 
