@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "HostState.h"
+#include "ModelSupport.h"
 
 namespace StandIn {
 namespace {
@@ -236,6 +237,10 @@ void installStandardFunctions(Host& host) {
     defineNewerLocking(host, s);
     defineOlderLocking(host, s);
     defineOutput(host, s);
+    installImageFunctions(host);
+    installTagGroupFunctions(host);
+    installTagValueFunctions(host);
+    installStringFunctions(host);
 }
 
 }  // namespace StandIn

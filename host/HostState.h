@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "TagTree.h"
 
 namespace StandIn {
 
@@ -35,6 +36,8 @@ struct HostObject {
     std::shared_ptr<ImageData> image;  // Image
 
     int moduleCount() const { return count - hostCount; }
+
+    std::shared_ptr<TagNode> tagGroup;  // TagGroup: the node it names (an empty group until used)
 };
 
 struct EnvironmentImpl {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ enum class ElementType : std::uint32_t {
 };
 
 constexpr std::size_t kMaxImageDimensions = 5;
+
+struct TagNode;  // TagTree.h
 
 std::size_t elementSize(ElementType type);
 bool isFloatType(ElementType type);  // Float32, Float64
@@ -97,6 +100,12 @@ struct ImageData {
     int dataChangedCount = 0;
     int unlocksMarkedChanged = 0;
     int unlocksMarkedUnchanged = 0;
+    // Kept by the object model's functions.
+    std::string description;               // ImageSetDescriptionText
+    std::uint32_t id = 0;                  // ImageGetID: given on the first request
+    std::vector<std::int32_t> unitPowers;  // per dimension, then the intensity; missing ones are 1
+    float estimatedMin = 0.0f, estimatedMax = 0.0f;  // SetEstimatedMinMax
+    std::shared_ptr<TagNode> tags;                   // the image's own tag group, made on first use
 
     std::size_t elementCount() const;
     // Byte stride of dimension d (contiguous, dimension 0 fastest).
