@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "HostState.h"
+#include "ViewState.h"
 
 namespace StandIn {
 namespace {
@@ -236,6 +237,12 @@ void installStandardFunctions(Host& host) {
     defineNewerLocking(host, s);
     defineOlderLocking(host, s);
     defineOutput(host, s);
+    defineDocumentFunctions(host);
+    defineDisplayFunctions(host);
+    definePlotDisplayFunctions(host);
+    defineComponentFunctions(host);
+    defineWindowFunctions(host);
+    defineRoiFunctions(host);
 }
 
 }  // namespace StandIn
