@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "Dialogs.h"
 #include "Faults.h"
 #include "Images.h"
 #include "LeakReport.h"
@@ -231,6 +232,12 @@ class Host {
     void addRoi(Vorna::Handle display, Vorna::Handle roi);
     // The documents in the user interface, front window first.
     std::vector<DocumentInfo> shownDocuments() const;
+
+    // ---- Dialogs (Dialogs.h) ----------------------------------------------------------------
+    // How prompts are answered from now on (the answers given in order start again).
+    void setDialogAnswers(DialogAnswers answers);
+    // Every prompt answered so far, in order.
+    const std::vector<DialogRecord>& dialogs() const;
 
     // ---- Leak reports -----------------------------------------------------------------------
     LeakSnapshot snapshot() const;

@@ -243,6 +243,7 @@ void installStandardFunctions(Host& host) {
     defineComponentFunctions(host);
     defineWindowFunctions(host);
     defineRoiFunctions(host);
+    defineDialogFunctions(host);
 }
 
 }  // namespace StandIn

@@ -1,6 +1,6 @@
-// Internal state of documents, displays, components, windows, and ROIs, and the helpers
+// Internal state of documents, displays, components, windows, ROIs and dialogs, and the helpers
 // their native functions share (Components.cpp, Displays.cpp, PlotDisplays.cpp, Documents.cpp,
-// Windows.cpp, Rois.cpp). Not for use outside the host library.
+// Windows.cpp, Rois.cpp, Dialogs.cpp). Not for use outside the host library.
 //
 // Counting. A link that keeps an object alive holds a host count on it: a component its children,
 // a display its image and its ROIs, a document its root component and its window, the user
@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "Dialogs.h"
 #include "HostState.h"
 #include "Views.h"
 
@@ -114,6 +115,9 @@ struct ViewsState {
     std::int32_t nextRoiId = 1;
     int windowsMade = 0;
     std::vector<Vorna::Handle> windowOrder;  // open windows, front first; not counted
+    DialogAnswers answers;
+    std::size_t nextInOrder = 0;
+    std::vector<DialogRecord> dialogs;
 };
 
 // ---- State of objects (made on first use for objects made without it, e.g. by makeObject) -----
@@ -213,5 +217,6 @@ void definePlotDisplayFunctions(Host& host);
 void defineDocumentFunctions(Host& host);
 void defineWindowFunctions(Host& host);
 void defineRoiFunctions(Host& host);
+void defineDialogFunctions(Host& host);
 
 }  // namespace StandIn
