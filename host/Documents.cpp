@@ -157,16 +157,17 @@ void defineInterface(Host& host, Host::State& s) {
     });
     host.define("Window ImageDocumentShowAtPosition( ImageDocument, long, long )",
                 [&s](NativeCall& c) {
-                    HostObject& window = showDocument(s, documentArg(s, c, 0));
+                    HostObject& doc = documentArg(s, c, 0);
+                    std::int32_t x = screenArg(c, 1), y = screenArg(c, 2);
+                    HostObject& window = showDocument(s, doc);
                     LongRect& r = window.window->content;
-                    std::int32_t x = c.int32(1), y = c.int32(2);
                     r = LongRect{y, x, y + (r.bottom - r.top), x + (r.right - r.left)};
                     c.setResultHandle(toCaller(window));
                 });
     host.define("Window ImageDocumentShowAtRect( ImageDocument, long, long, long, long )",
                 [&s](NativeCall& c) {
                     HostObject& doc = documentArg(s, c, 0);
-                    LongRect r{c.int32(1), c.int32(2), c.int32(3), c.int32(4)};
+                    LongRect r{screenArg(c, 1), screenArg(c, 2), screenArg(c, 3), screenArg(c, 4)};
                     checkRect(c, r.top, r.left, r.bottom, r.right);
                     HostObject& window = showDocument(s, doc);
                     window.window->content = r;

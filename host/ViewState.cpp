@@ -291,6 +291,16 @@ float coordinateArg(NativeCall& c, std::size_t i) {
     return v;
 }
 
+std::int32_t screenArg(NativeCall& c, std::size_t i) {
+    std::int32_t v = c.int32(i);
+    if (v < -kWindowCoordinateLimit || v > kWindowCoordinateLimit) {
+        throw callError(c, "parameter " + std::to_string(i + 1) + " (" + std::to_string(v) +
+                               ") lies beyond " + std::to_string(kWindowCoordinateLimit) +
+                               " pixels from 0.");
+    }
+    return v;
+}
+
 void checkIndex(NativeCall& c, std::int32_t index, std::size_t count, const char* singular,
                 const char* plural) {
     if (index >= 0 && static_cast<std::size_t>(index) < count) return;

@@ -154,6 +154,8 @@ std::u16string stringArg(Host::State& s, NativeCall& c, std::size_t i);
 bool isLiveArg(Host::State& s, NativeCall& c, std::size_t i, bool (*accepts)(ObjectKind));
 // A float parameter that must be a number.
 float coordinateArg(NativeCall& c, std::size_t i);
+// A window coordinate or size: a long within kWindowCoordinateLimit of 0.
+std::int32_t screenArg(NativeCall& c, std::size_t i);
 // Fails unless 0 <= index < count, naming the things counted ("ROI", "ROIs").
 void checkIndex(NativeCall& c, std::int32_t index, std::size_t count, const char* singular,
                 const char* plural);

@@ -56,6 +56,9 @@ constexpr std::int32_t kComponentImageDisplay = 20;
 // Window types ("long WindowGetType( Window )"): every window of this host shows a document.
 constexpr std::int32_t kWindowTypeImageDocument = 1;
 
+// Window coordinates and sizes lie within this distance of 0; beyond it a call is refused.
+constexpr std::int32_t kWindowCoordinateLimit = 1 << 24;
+
 // How a window's frame surrounds its content: a title bar above, a border on the other sides.
 constexpr std::int32_t kWindowTitleBarHeight = 22;
 constexpr std::int32_t kWindowBorder = 1;

@@ -55,7 +55,7 @@ void checkSize(NativeCall& c, std::int32_t width, std::int32_t height) {
 }
 
 LongRect rectArgs(NativeCall& c) {
-    LongRect r{c.int32(1), c.int32(2), c.int32(3), c.int32(4)};
+    LongRect r{screenArg(c, 1), screenArg(c, 2), screenArg(c, 3), screenArg(c, 4)};
     checkRect(c, r.top, r.left, r.bottom, r.right);
     return r;
 }
@@ -117,13 +117,13 @@ void defineBounds(Host& host, Host::State& s) {
     });
     host.define("void WindowSetContentPosition( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
-        std::int32_t dx = c.int32(1) - r.left, dy = c.int32(2) - r.top;
+        std::int32_t dx = screenArg(c, 1) - r.left, dy = screenArg(c, 2) - r.top;
         r = LongRect{r.top + dy, r.left + dx, r.bottom + dy, r.right + dx};
     });
     host.define("void WindowSetFramePosition( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
         LongRect f = frameOf(r);
-        std::int32_t dx = c.int32(1) - f.left, dy = c.int32(2) - f.top;
+        std::int32_t dx = screenArg(c, 1) - f.left, dy = screenArg(c, 2) - f.top;
         r = LongRect{r.top + dy, r.left + dx, r.bottom + dy, r.right + dx};
     });
     host.define("void WindowGetContentSize( Window, long *, long * )", [&s](NativeCall& c) {
@@ -136,14 +136,17 @@ void defineBounds(Host& host, Host::State& s) {
     });
     host.define("void WindowSetContentSize( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
-        checkSize(c, c.int32(1), c.int32(2));
-        r.right = r.left + c.int32(1);
-        r.bottom = r.top + c.int32(2);
+        std::int32_t width = c.int32(1), height = c.int32(2);
+        checkSize(c, width, height);
+        r.right = r.left + screenArg(c, 1);
+        r.bottom = r.top + screenArg(c, 2);
     });
     host.define("void WindowSetFrameSize( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
         std::int32_t width = c.int32(1), height = c.int32(2);
         checkSize(c, width, height);
+        width = screenArg(c, 1);
+        height = screenArg(c, 2);
         if (height < kWindowTitleBarHeight + kWindowBorder || width < 2 * kWindowBorder) {
             throw callError(c, "a frame of " + std::to_string(width) + " x " +
                                    std::to_string(height) +

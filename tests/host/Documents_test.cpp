@@ -1,6 +1,8 @@
 // Image documents and windows: a result shown and named end to end, what keeps documents and
 // their images alive, the images a document shows, window bounds and order, the front image, and
 // the host's refusals.
+#include <climits>
+
 #include "ViewsTestSupport.h"
 
 namespace ViewsTest {
@@ -168,6 +170,14 @@ TEST_F(Documents, WindowBoundsFrameTheContent) {
                          "bar and the border.");
     EXPECT_THROW_MESSAGE(window.SetContentBounds(10, 0, 5, 0), HostError,
                          "WindowSetContentBounds: the bottom (5) lies above the top (10).");
+    EXPECT_THROW_MESSAGE(window.SetFramePosition(0, INT32_MAX), HostError,
+                         "WindowSetFramePosition: parameter 3 (2147483647) lies beyond 16777216 "
+                         "pixels from 0.");
+    doc.Close(false);
+    EXPECT_THROW_MESSAGE(doc.ShowAtPosition(INT32_MIN, 0), HostError,
+                         "ImageDocumentShowAtPosition: parameter 2 (-2147483648) lies beyond "
+                         "16777216 pixels from 0.");
+    EXPECT_FALSE(window.IsOpen()) << "a refused call shows nothing";
     EXPECT_THROW_MESSAGE(doc.ShowAtRect(0, 10, 5, 5), HostError,
                          "ImageDocumentShowAtRect: the right side (5) lies left of the left side "
                          "(10).");
