@@ -136,17 +136,15 @@ void defineBounds(Host& host, Host::State& s) {
     });
     host.define("void WindowSetContentSize( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
-        std::int32_t width = c.int32(1), height = c.int32(2);
-        checkSize(c, width, height);
-        r.right = r.left + screenArg(c, 1);
-        r.bottom = r.top + screenArg(c, 2);
+        checkSize(c, c.int32(1), c.int32(2));
+        std::int32_t width = screenArg(c, 1), height = screenArg(c, 2);
+        r.right = r.left + width;
+        r.bottom = r.top + height;
     });
     host.define("void WindowSetFrameSize( Window, long, long )", [&s](NativeCall& c) {
         LongRect& r = window(s, c).content;
-        std::int32_t width = c.int32(1), height = c.int32(2);
-        checkSize(c, width, height);
-        width = screenArg(c, 1);
-        height = screenArg(c, 2);
+        checkSize(c, c.int32(1), c.int32(2));
+        std::int32_t width = screenArg(c, 1), height = screenArg(c, 2);
         if (height < kWindowTitleBarHeight + kWindowBorder || width < 2 * kWindowBorder) {
             throw callError(c, "a frame of " + std::to_string(width) + " x " +
                                    std::to_string(height) +
