@@ -210,8 +210,7 @@ Vorna::Handle Host::showImage(Vorna::Handle image) {
         addImageDisplay(s, nullptr, *doc, image, resolveDisplayType(s, image, kDisplayTypeDefault),
                         0);
     }
-    HostObject& window = showDocument(s, *doc);
-    (void)window;
+    showDocument(s, *doc);
     for (Vorna::Handle h : displaysOfDocument(s, *doc))
         if (s.find(h)->display && s.find(h)->display->image == image) return h;
     throw std::logic_error("showImage: the image's document lost its display");

@@ -11,7 +11,10 @@
 //    ImageCreateImageDisplay makes a display that is in no tree; adding it under a document's
 //    root puts its image into the document.
 //  - A document shown (or added to the user interface) is held by the host and has a window
-//    until it is closed; the host keeps the windows' front-to-back order.
+//    until it is closed; the host keeps the windows' front-to-back order. A new window's content
+//    is the size of the document's first image (at most 2048 a side), cascaded from the top left;
+//    ImageDocumentShowAtPosition and ImageDocumentShowAtRect place the content. The front image
+//    is the first image of the frontmost shown window that has one.
 //  - A display holds regions of interest, each with its own selection state on that display.
 //    There is no host function that makes a new ROI: ROIs come from the host (Host::makeRoi,
 //    Host::addRoi) and from ROIClone.
