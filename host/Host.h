@@ -44,12 +44,14 @@
 
 #include "CallLog.h"
 #include "Catalogue.h"
+#include "Dialogs.h"
 #include "Faults.h"
 #include "Images.h"
 #include "LeakReport.h"
 #include "NativeCall.h"
 #include "ObjectKinds.h"
 #include "Signature.h"
+#include "Views.h"
 #include "shell/Boundary.h"
 
 namespace StandIn {
@@ -242,6 +244,28 @@ class Host {
     }
     // Locks of either generation currently held on live or dead images.
     int activeImageLocks() const;
+
+    // ---- Documents, displays and ROIs (Views.h) -------------------------------------------------
+    // A new region of interest carrying one host count. Throws std::invalid_argument when the
+    // points do not fit the shape (see RoiSpec) or a rectangle is upside down.
+    Vorna::Handle makeRoi(const RoiSpec& spec);
+    // What the host keeps of an ROI. Throws std::invalid_argument for a handle that is no live ROI.
+    RoiSpec roi(Vorna::Handle roi) const;
+    // Shows an image as the application shows one it opened: the image's document (made with one
+    // display of the image when the image is in none) goes into the user interface, its window
+    // in front. Answers the image's first display in that document, which the document holds
+    // (no count for the caller). Throws std::invalid_argument for a handle that is no live image.
+    Vorna::Handle showImage(Vorna::Handle image);
+    // Puts an ROI on a display, as "void ImageDisplayAddROI( ImageDisplay, ROI )" does.
+    void addRoi(Vorna::Handle display, Vorna::Handle roi);
+    // The documents in the user interface, front window first.
+    std::vector<DocumentInfo> shownDocuments() const;
+
+    // ---- Dialogs (Dialogs.h) ----------------------------------------------------------------
+    // How prompts are answered from now on (the answers given in order start again).
+    void setDialogAnswers(DialogAnswers answers);
+    // Every prompt answered so far, in order.
+    const std::vector<DialogRecord>& dialogs() const;
 
     // ---- Leak reports -----------------------------------------------------------------------
     LeakSnapshot snapshot() const;

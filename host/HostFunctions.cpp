@@ -4,6 +4,7 @@
 
 #include "HostState.h"
 #include "ModelSupport.h"
+#include "ViewState.h"
 
 namespace StandIn {
 namespace {
@@ -241,6 +242,13 @@ void installStandardFunctions(Host& host) {
     installTagGroupFunctions(host);
     installTagValueFunctions(host);
     installStringFunctions(host);
+    defineDocumentFunctions(host);
+    defineDisplayFunctions(host);
+    definePlotDisplayFunctions(host);
+    defineComponentFunctions(host);
+    defineWindowFunctions(host);
+    defineRoiFunctions(host);
+    defineDialogFunctions(host);
 }
 
 }  // namespace StandIn

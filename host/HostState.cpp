@@ -71,6 +71,7 @@ void Host::State::destroy(HostObject& o) {
     o.text.clear();
     o.message.clear();
     o.image.reset();  // active locks keep the data itself
+    releaseViewLinks(*this, o);
 }
 
 void Host::State::dropCount(HostObject& o) {

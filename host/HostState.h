@@ -14,6 +14,14 @@
 
 namespace StandIn {
 
+// Documents, displays, components, windows and ROIs (ViewState.h).
+struct ComponentData;
+struct DisplayData;
+struct DocumentData;
+struct WindowData;
+struct RoiData;
+struct ViewsState;
+
 // One host object. Only the fields of its kind are used.
 struct HostObject {
     Vorna::Handle handle = 0;
@@ -38,6 +46,11 @@ struct HostObject {
     int moduleCount() const { return count - hostCount; }
 
     std::shared_ptr<TagNode> tagGroup;  // TagGroup: the node it names (an empty group until used)
+    std::shared_ptr<ComponentData> component;  // Component and the display kinds
+    std::shared_ptr<DisplayData> display;      // the display kinds
+    std::shared_ptr<DocumentData> document;    // ImageDocument
+    std::shared_ptr<WindowData> window;        // Window
+    std::shared_ptr<RoiData> roi;              // RegionOfInterest
 };
 
 struct EnvironmentImpl {
@@ -155,10 +168,15 @@ struct Host::State {
     // Call-context slot 12.
     std::int32_t call(CallContextImpl& ctx, Vorna::Handle function, std::int32_t count,
                       Vorna::ScriptArgRecord* records);
+
+    std::shared_ptr<ViewsState> views;  // documents, windows and dialogs; made on first use
 };
 
 // Installs the host's built-in native functions (images, results, alerts).
 void installStandardFunctions(Host& host);
+
+// Gives back what a dying document, display, component, window or ROI holds (ViewState.cpp).
+void releaseViewLinks(Host::State& s, HostObject& o);
 
 std::string hexHandle(Vorna::Handle h);
 std::u16string latin1ToUnits(const char* bytes, std::size_t n);
