@@ -88,6 +88,16 @@ TEST(TiffMetadata, NameLabelAndCalibrationsSurviveAFile) {
     EXPECT_EQ(back.sizes(), (std::vector<std::uint32_t>{4}));
     EXPECT_EQ(toFloats(back), (std::vector<float>{1, -2, 3, -4}));
 
+    // Not-a-number survives too (it equals nothing, so it is checked apart).
+    Raster odd = makeRaster(ElementType::UInt8, 1, 1);
+    odd.metadata.known = true;
+    odd.metadata.intensityCalibration.origin = std::numeric_limits<float>::quiet_NaN();
+    odd.metadata.intensityCalibration.scale = -std::numeric_limits<float>::quiet_NaN();
+    writeTiff(dir.file("nan.tif"), odd);
+    back = readTiff(dir.file("nan.tif"));
+    EXPECT_TRUE(std::isnan(back.metadata.intensityCalibration.origin));
+    EXPECT_TRUE(std::isnan(back.metadata.intensityCalibration.scale));
+
     // A 3-D image of one plane is still three-dimensional.
     Raster slab = makeRaster(ElementType::UInt8, 2, 2);
     slab.metadata.known = true;

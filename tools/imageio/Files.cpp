@@ -48,7 +48,8 @@ void checkWritable(const std::string& path) {
         return;
     }
     if (errno != EEXIST) fail(path, std::strerror(errno));
-    const int existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Not blocking: a named pipe without a reader would wait here.
+    const int existing = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (existing < 0) fail(path, std::strerror(errno));
     ::close(existing);
 }
