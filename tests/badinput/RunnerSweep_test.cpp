@@ -1,8 +1,8 @@
 // Awkward and bad input through photarion-run (in process), with the real module: image files of
 // every element kind the files can hold at degenerate, prime, very wide and very tall sizes,
 // bilevel masks of odd widths, files that are no image or a damaged one (pages that differ, a
-// damaged description), kinds the runner cannot read, outputs that cannot be written, options
-// among the arguments, and offsets and argument texts beyond the ordinary.
+// damaged description), kinds the runner cannot read, options among the arguments, and offsets
+// and argument texts beyond the ordinary. (Outputs that cannot be written: RunnerFiles_test.cpp.)
 //
 // Every run must end with a result (status 0, the image written and right) or with a clear error:
 // status 1 or 2, "error: " lines only, and never a report of something the module left behind.
@@ -282,26 +282,8 @@ TEST(RunnerSweep, BilevelMasksOfOddWidths) {
     }
 }
 
-// ---- Outputs and options
+// ---- Options
 // ---------------------------------------------------------------------------------------
-
-TEST(RunnerSweep, OutputsThatCannotBeWrittenStopTheRunBeforeTheCall) {
-    Scratch dir;
-    const std::string input = dir.file("input.tif");
-    Tools::writeTiff(input, RandomRaster(ElementType::Float32, 64, 64, 3));
-    for (const std::string& place :
-         {dir.file("missing/out.tif"), dir.file(""), input + "/out.tif"}) {
-        for (const char* option : {"-o", "--png"}) {
-            SCOPED_TRACE(place + " " + option);
-            // The call would print its time on a line of its own, which ExpectFailure refuses.
-            const RunResult r =
-                RunModule("runner: outputs", {"HoughTransform", input}, {"--time", option, place});
-            ExpectFailure(r, Tools::kExitFailure, place + ": ", true);
-            EXPECT_NE(std::string::npos, r.err.find("; HoughTransform was not called\n")) << r;
-        }
-    }
-    EXPECT_EQ(64u, Tools::readTiff(input).width) << "the input is left alone";
-}
 
 TEST(RunnerSweep, OptionsAmongTheArgumentsAreTakenAsOptions) {
     Scratch dir;

@@ -93,12 +93,6 @@ TEST(PreviewMapping, ARangeClippedToOneValueSplitsAtIt) {
               (std::vector<std::uint8_t>{128, 0, 128, 255, 128}));
 }
 
-TEST(PreviewMapping, IntegerImagesMapLikeFloatOnes) {
-    Raster words = makeRaster<std::uint16_t>(ElementType::UInt16, 5, 1, {0, 250, 500, 750, 1000});
-    EXPECT_EQ(previewBytes(words, curve("gamma=2")),
-              (std::vector<std::uint8_t>{0, 16, 64, 143, 255}));
-}
-
 TEST(PreviewMapping, CurveTextsAreReadStrictlyAndDescribedBack) {
     for (const char* bad :
          {"", "Linear", "gamma", "gamma=", "gamma=0", "gamma=-1", "gamma=inf", "gamma=nan",
