@@ -1,7 +1,8 @@
 // Writes the seed files of the TIFF reader's fuzz target into a directory: small files of every
 // layout the reader handles (each element type, strips and tiles, compression, both byte orders,
-// PNG), two it refuses (three samples per pixel, complex samples) and three whose directories
-// declare images far larger than the file.
+// bilevel in both photometric interpretations, several pages, a metadata description, PNG), three
+// it refuses (three samples per pixel, complex samples, pages that differ) and three whose
+// directories declare images far larger than the file.
 //     make_tiff_seeds fuzz/corpus/tiff
 #include <tiffio.h>
 
@@ -113,6 +114,30 @@ int main(int argc, char** argv) {
         Common(tif, 2, 1, 1, 64, SAMPLEFORMAT_COMPLEXIEEEFP);
         std::vector<unsigned char> row = Pattern(16);
         TIFFWriteScanline(tif, row.data(), 0, 0);
+    });
+    for (std::uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE}) {
+        WithTiff(dir + "/bilevel-" + std::to_string(photometric) + ".tif", "w", [&](TIFF* tif) {
+            Common(tif, 11, 3, 1, 1, SAMPLEFORMAT_UINT);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+            std::vector<unsigned char> row = Pattern(2);
+            for (std::uint32_t y = 0; y < 3; ++y) TIFFWriteScanline(tif, row.data(), y, 0);
+        });
+    }
+    Tools::Raster volume = Tools::makeRaster(ElementType::Int16, 3, 2, 3);
+    volume.bytes = Pattern(volume.bytes.size());
+    volume.metadata.known = true;
+    volume.metadata.name = "volume";
+    volume.metadata.label = "three\npages \xB5";
+    volume.metadata.dimensionCalibrations.resize(3);
+    volume.metadata.dimensionCalibrations[2] = {1, 0.5f, "s", false};
+    Tools::writeTiff(dir + "/pages-int16-described.tif", volume);
+    WithTiff(dir + "/pages-that-differ.tif", "w", [](TIFF* tif) {
+        for (std::uint32_t width : {4u, 3u}) {
+            Common(tif, width, 2, 1, 8, SAMPLEFORMAT_UINT);
+            std::vector<unsigned char> row = Pattern(width);
+            for (std::uint32_t y = 0; y < 2; ++y) TIFFWriteScanline(tif, row.data(), y, 0);
+            TIFFWriteDirectory(tif);
+        }
     });
     WriteDeclaring(dir + "/declares-32000x32000-uint8.tif", 32000, 32000, 8, SAMPLEFORMAT_UINT,
                    COMPRESSION_NONE);

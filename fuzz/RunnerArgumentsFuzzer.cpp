@@ -189,9 +189,16 @@ void CheckCommandLine(const std::vector<std::string>& words) {
     if (o.help) return;
     FUZZ_CHECK(!o.module.empty() || std::find(words.begin(), words.end(), "") != words.end());
     FUZZ_CHECK(o.arguments.size() < words.size());
-    // The arguments are the last words, unchanged.
-    for (std::size_t i = 0; i < o.arguments.size(); ++i)
-        FUZZ_CHECK(o.arguments[i] == words[words.size() - o.arguments.size() + i]);
+    // The arguments are words of the command line, unchanged and in their order (options may
+    // stand among them); an option's name is one only when a "--" ended the options.
+    std::size_t next = 0;
+    const bool ended = std::find(words.begin(), words.end(), "--") != words.end();
+    for (const std::string& argument : o.arguments) {
+        while (next < words.size() && words[next] != argument) ++next;
+        FUZZ_CHECK(next < words.size());
+        ++next;
+        FUZZ_CHECK(ended || (argument != "-o" && argument != "--time" && argument != "--png"));
+    }
     if (o.hostVersion) {
         bool found = false;
         for (std::size_t i = 0; i + 1 < words.size(); ++i)

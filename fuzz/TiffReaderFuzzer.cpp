@@ -2,13 +2,14 @@
 // tells TIFF from PNG by the first bytes (so greyscale PNG is exercised too).
 //
 // The reader takes a path, so every input is written to one scratch file first. A file must give
-// a raster that is consistent with its own sizes, or an ImageIOError; any other exception, a
-// crash, a sanitizer report or an allocation beyond the limit is a failure.
+// a raster that is consistent with its own sizes and metadata, or an ImageIOError; any other
+// exception, a crash, a sanitizer report or an allocation beyond the limit is a failure.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "FuzzCheck.h"
@@ -35,9 +36,21 @@ void WriteScratch(const std::uint8_t* data, std::size_t size) {
 }
 
 void CheckRaster(const Tools::Raster& r) {
-    FUZZ_CHECK(r.width > 0 && r.height > 0);
+    FUZZ_CHECK(r.width > 0 && r.height > 0 && r.planes > 0);
     FUZZ_CHECK(Tools::isRealType(r.type));
     FUZZ_CHECK(r.bytes.size() == r.elementCount() * StandIn::elementSize(r.type));
+    // The host image it becomes has as many elements, and a calibration per dimension if any.
+    std::size_t elements = 1;
+    for (std::uint32_t size : r.sizes()) elements *= size;
+    FUZZ_CHECK(elements == r.elementCount());
+    FUZZ_CHECK(r.metadata.dimensionCalibrations.empty() ||
+               r.metadata.dimensionCalibrations.size() == r.sizes().size());
+    // Metadata read back from its own description is the same.
+    if (r.metadata.known) {
+        const std::optional<Tools::ImageMetadata> again = Tools::parseDescription(
+            Tools::formatDescription(r.metadata, r.planes), r.height, r.planes);
+        FUZZ_CHECK(again && again->name == r.metadata.name && again->label == r.metadata.label);
+    }
     // What the runner does with a raster before the call and with a result after it.
     const Tools::ValueRange range = Tools::finiteRange(r);
     FUZZ_CHECK(!(range.min > range.max));

@@ -3,7 +3,8 @@
 # on it through the stand-in host (photarion-run), and leaves every image as TIFF and PNG.
 #
 # Usage: scripts/demo.sh BUILD_DIR [OUT_DIR]
-#   BUILD_DIR  a configured and built tree, e.g. build/default (make build)
+#   BUILD_DIR  a configured tree with the module, photarion-run and photarion-make-sample built,
+#              e.g. build/default (make demo builds them)
 #   OUT_DIR    where the images go; default demo/out
 #   DEMO_SIZE  environment variable: side of the sample image in pixels; default 512
 set -euo pipefail
@@ -24,7 +25,7 @@ make_sample="$build/tools/make-sample/photarion-make-sample"
 module="$build/module/PhotarionHough.so"
 for file in "$run" "$make_sample" "$module"; do
   if [ ! -e "$file" ]; then
-    echo "demo: $file is missing; build first (make build)" >&2
+    echo "demo: $file is missing; build it first (make demo does)" >&2
     exit 1
   fi
 done
@@ -45,7 +46,10 @@ echo "1. The sample: straight lines of weights 1.0, 0.8, 0.6 and 0.3 on black."
 
 echo
 echo "2. HoughTransform(sample): columns are angles 0..180 degrees, rows distances from the centre."
-call -o "$out/hough.tif" --png "$out/hough.png" "$module" HoughTransform "$out/sample.tif"
+# The votes span a few hundred times the faintest ones: a logarithmic preview shows both the peaks
+# and the bands of single votes, where a linear one is black but for the peaks.
+call -o "$out/hough.tif" --png "$out/hough.png" --png-scale log "$module" HoughTransform \
+  "$out/sample.tif"
 
 echo
 echo "3. shiftImage(sample, 100.7, -40.2): shifted by 100 columns and -40 rows, wrapping around."
@@ -53,6 +57,6 @@ call -o "$out/shifted.tif" --png "$out/shifted.png" "$module" shiftImage "$out/s
 
 echo
 echo "Done. Look at $out/hough.png: one bright spot for each line, where step 1 said,"
-echo "brighter for heavier and longer lines; $out/shifted.png is the sample moved right"
-echo "and up with what fell off one edge back in at the other. The .tif files hold the"
-echo "32-bit float data."
+echo "brighter for heavier and longer lines, on the bands every pixel's votes draw (shown on a"
+echo "logarithmic scale); $out/shifted.png is the sample moved right and up with what fell off"
+echo "one edge back in at the other. The .tif files hold the 32-bit float data."

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
-"""Draws docs/images/hough-axes.png: the demo's sample beside its Hough transform, with the axes of
-the transform labelled and one line followed from the image to its peak.
+"""Draws the pictures of docs/hough-axes.md into IMAGES_DIR:
+
+- hough-axes.png: the demo's sample beside its Hough transform, with the axes of the transform
+  labelled and one line followed from the image to its peak;
+- hough-rows.png: for an 8 x 8 image, the row of the transform each pixel votes into at a few
+  angles, and how many pixels each row gathers.
 
 Usage:
     DEMO_SIZE=256 scripts/demo.sh build/default /tmp/demo
-    python3 docs/images/hough_axes.py /tmp/demo docs/images/hough-axes.png
+    python3 docs/images/hough_axes.py /tmp/demo docs/images
 
 Reads DEMO_DIR/sample.tif and DEMO_DIR/hough.tif (the 32-bit float TIFFs the demo writes) and
-writes an indexed-colour PNG. Standard library only: the TIFF reader, the PNG writer and the
-5 x 7 font are all here.
+writes indexed-colour PNGs. The rows are computed as the module computes them (the same double
+precision operations in the same order). Standard library only: the TIFF reader, the PNG writer
+and the 5 x 7 font are all here.
 """
 import math
 import os
@@ -18,12 +23,17 @@ import zlib
 
 # ---- Palette: 0..199 a grey ramp for the images, then the drawing colours ----------------------
 GREYS = 200
-RED, BLUE, GRID, INK, PAPER = 250, 251, 252, 253, 255
+TINT_A, TINT_B, RED, BLUE, GRID, INK, PAPER = 248, 249, 250, 251, 252, 253, 255
+
+# The angle step's constant: a little below pi/2 (column i holds the angle i * K / cx).
+K = 1.570796326794895
 
 
 def palette():
     entries = [(round(i * 255 / (GREYS - 1)),) * 3 for i in range(GREYS)]
     entries += [(0, 0, 0)] * (256 - GREYS)
+    entries[TINT_A] = (206, 226, 255)
+    entries[TINT_B] = (255, 222, 186)
     entries[RED] = (220, 40, 40)
     entries[BLUE] = (40, 150, 255)
     entries[GRID] = (170, 170, 170)
@@ -94,7 +104,9 @@ GLYPHS = {
     "x": ["", "", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"],
     "y": ["", "", "#...#", "#...#", "#...#", "#...#", ".####", "....#", ".###."],
     "z": ["", "", "#####", "...#.", "..#..", ".#...", "#####"],
+    "j": ["...#.", "", "..##.", "...#.", "...#.", "...#.", "...#.", "#..#.", ".##.."],
     "H": ["#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
+    "K": ["#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"],
     "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
     "0": [".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."],
     "1": ["..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."],
@@ -110,6 +122,7 @@ GLYPHS = {
     "(": ["...#.", "..#..", ".#...", ".#...", ".#...", "..#..", "...#."],
     ")": [".#...", "..#..", "...#.", "...#.", "...#.", "..#..", ".#..."],
     ",": ["", "", "", "", "", ".##..", "..#..", ".#..."],
+    "'": ["..#..", "..#..", ".#...", "", "", "", ""],
     ".": ["", "", "", "", "", ".##..", ".##.."],
     ":": ["", ".##..", ".##..", "", ".##..", ".##..", ""],
     ";": ["", ".##..", ".##..", "", ".##..", "..#..", ".#..."],
@@ -119,6 +132,7 @@ GLYPHS = {
     "/": ["", "....#", "...#.", "..#..", ".#...", "#....", ""],
     "·": ["", "", "", "..#..", "", "", ""],
     "°": [".##..", "#..#.", ".##..", "", "", "", ""],
+    "≈": ["", ".#..#", "#.##.", "", ".#..#", "#.##.", ""],
     "θ": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", ".###."],
     "π": ["", "", "#####", ".#.#.", ".#.#.", ".#.#.", ".#..#"],
     "√": ["...##", "...#.", "...#.", "...#.", "#..#.", ".#.#.", "..#.."],
@@ -197,7 +211,7 @@ def greys(values, top, gamma):
     return out
 
 
-def main(demo_dir, out_path):
+def axes_figure(demo_dir, out_path):
     n, height, sample = read_float_tiff(os.path.join(demo_dir, "sample.tif"))
     n2, height2, hough = read_float_tiff(os.path.join(demo_dir, "hough.tif"))
     if not (n == height == n2 == height2):
@@ -207,7 +221,7 @@ def main(demo_dir, out_path):
     # The strongest peak, and the line it stands for: theta from its column, d from its row.
     peak = max(range(n * n), key=lambda i: hough[i])
     column, row = peak % n, peak // n
-    theta = column * math.pi / n
+    theta = column * K / half
     d = (row - half + 0.5) * math.sqrt(2)
 
     left_x, hough_x, top = 24, 372, 58
@@ -248,19 +262,71 @@ def main(demo_dir, out_path):
         distance = round((k * n // 4 - half) * math.sqrt(2))
         canvas.text(hough_x + n + 8, y - 3, "%+d" % distance if distance else "0")
     canvas.line(hough_x, top + half, hough_x + n - 1, top + half, BLUE, dash=4)
-    canvas.text(hough_x + 6, top + half - 13, "row n/2: lines through the centre", BLUE, 0)
+    canvas.text(hough_x + 6, top + half - 13, "row cy: lines through the centre", BLUE, 0)
     canvas.circle(hough_x + column + 0.5, top + row + 0.5, 7, RED)
     canvas.text(hough_x + column + 12, top + row + 6,
                 "θ = %d°, d = %d" % (round(math.degrees(theta)), round(d)), RED, 0)
-    canvas.text(hough_x, top + n + 8, "θ = column · π/n, from 0 to π", INK)
-    canvas.text(hough_x, top + n + 20, "row = n/2 + d/√2 (truncated)", INK)
+    canvas.text(hough_x, top + n + 8, "θ = column · K/cx, K ≈ π/2, cx = cy = n/2", INK)
+    canvas.text(hough_x, top + n + 20, "row = cy + d/√2 (truncated)", INK)
     canvas.text(hough_x, top + n + 32, "one row: √2 px of distance d", INK)
     canvas.text(hough_x, top + n + 44, "value: sum of the pixels on the line", INK)
 
     write_png(out_path, canvas.width, canvas.height, canvas.rows, palette())
 
 
+def hough_row(n, i, j, k):
+    """The row pixel (column j, row k) of an n x n image votes into at angle column i, computed
+    as the module computes it."""
+    cx = cy = n // 2
+    f = n / (math.sqrt(2.0) * n)
+    theta = (i * K) / cx
+    u, v = math.cos(theta), math.sin(theta)
+    return int(((j - cx) * u + (k - cy) * v) * f + cy)
+
+
+def rows_figure(out_path):
+    n, cell, gap = 8, 24, 44
+    columns = [(0, "0°"), (1, "22.5°"), (2, "45°"), (4, "K ≈ 90°")]
+    left, top = 16, 58
+    width = left * 2 + len(columns) * n * cell + (len(columns) - 1) * gap
+    canvas = Canvas(width, top + n * cell + 112)
+    canvas.text(left, 8, "the row of the transform each pixel of an 8 x 8 image votes into")
+    canvas.text(left, 22, "row = trunc(d/√2 + cy), d the distance of the pixel's line from the "
+                "centre pixel (4, 4)", GRID)
+    for p, (i, angle) in enumerate(columns):
+        x0 = left + p * (n * cell + gap)
+        canvas.text(x0, top - 16, "column %d: θ = %s" % (i, angle))
+        counts = [0] * n
+        for k in range(n):
+            for j in range(n):
+                r = hough_row(n, i, j, k)
+                counts[r] += 1
+                x, y = x0 + j * cell, top + k * cell
+                tint = TINT_A if r % 2 == 0 else TINT_B
+                for dy in range(cell):
+                    for dx in range(cell):
+                        edge = dx == 0 or dy == 0 or dx == cell - 1 or dy == cell - 1
+                        canvas.put(x + dx, y + dy, GRID if edge else tint)
+                canvas.text_centred(x + cell // 2, y + cell // 2 - 3, str(r))
+        canvas.circle(x0 + 4 * cell + cell // 2, top + 4 * cell + cell // 2, cell // 2 - 3, BLUE)
+        below = top + n * cell + 10
+        canvas.text(x0, below, "row   " + "".join("%3d" % r for r in range(n)), GRID)
+        canvas.text(x0, below + 12, "votes " + "".join("%3d" % c for c in counts))
+    canvas.text(left, top + n * cell + 44,
+                "votes: pixels per row, the sums of an image of ones. at 0° and 90° a row holds one "
+                "or two whole image", INK)
+    canvas.text(left, top + n * cell + 56,
+                "columns or rows: 16 pixels beside 8, where other angles spread them evenly. at K, "
+                "a little below 90°,", INK)
+    canvas.text(left, top + n * cell + 68,
+                "the left half of the centre row (blue circle: the centre pixel) falls into the "
+                "row above it.", INK)
+    canvas.text(left, top + n * cell + 84, "cells in two colours: even and odd rows", GRID)
+    write_png(out_path, canvas.width, canvas.height, canvas.rows, palette())
+
+
 if __name__ == "__main__":
     if len(sys.argv) != 3:
         raise SystemExit(__doc__)
-    main(sys.argv[1], sys.argv[2])
+    axes_figure(sys.argv[1], os.path.join(sys.argv[2], "hough-axes.png"))
+    rows_figure(os.path.join(sys.argv[2], "hough-rows.png"))

@@ -1,7 +1,8 @@
 // Awkward and bad input through photarion-run (in process), with the real module: image files of
-// every element kind the files can hold at degenerate, prime, very wide and very tall sizes, files
-// that are no image or a damaged one, kinds the runner cannot read, and offsets and argument texts
-// beyond the ordinary.
+// every element kind the files can hold at degenerate, prime, very wide and very tall sizes,
+// bilevel masks of odd widths, files that are no image or a damaged one (pages that differ, a
+// damaged description), kinds the runner cannot read, options among the arguments, and offsets
+// and argument texts beyond the ordinary. (Outputs that cannot be written: RunnerFiles_test.cpp.)
 //
 // Every run must end with a result (status 0, the image written and right) or with a clear error:
 // status 1 or 2, "error: " lines only, and never a report of something the module left behind.
@@ -10,6 +11,7 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -116,6 +118,42 @@ void WriteTiffWith(const std::string& path, std::uint32_t w, std::uint32_t h, st
     TIFFClose(tif);
 }
 
+// Pages of float samples (32 or 64 bits), or of `samples` 8-bit samples per pixel.
+struct PageShape {
+    std::uint32_t w, h;
+    std::uint16_t bits;
+    std::uint16_t samples = 1;
+};
+
+void WritePages(const std::string& path, const std::vector<PageShape>& shapes) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(nullptr, tif);
+    for (const PageShape& s : shapes) {
+        const bool colour = s.samples > 1;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, s.h);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, s.samples);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, colour ? std::uint16_t{8} : s.bits);
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, colour ? SAMPLEFORMAT_UINT : SAMPLEFORMAT_IEEEFP);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        std::vector<unsigned char> row(std::size_t{s.w} * s.samples * (colour ? 1 : s.bits / 8), 0);
+        for (std::uint32_t y = 0; y < s.h; ++y)
+            ASSERT_GE(TIFFWriteScanline(tif, row.data(), y, 0), 0);
+        ASSERT_TRUE(TIFFWriteDirectory(tif));
+    }
+    TIFFClose(tif);
+}
+
+// The bytes with the first `from` replaced by `to`, of the same length.
+std::vector<unsigned char> Patched(std::vector<unsigned char> bytes, const std::string& from,
+                                   const std::string& to) {
+    const auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+    EXPECT_TRUE(at != bytes.end() && from.size() == to.size()) << from;
+    if (at != bytes.end()) std::copy(to.begin(), to.end(), at);
+    return bytes;
+}
+
 template <class T>
 std::vector<T> RandomValues(std::size_t count, unsigned seed) {
     std::mt19937 random(seed);
@@ -203,6 +241,71 @@ TEST(RunnerSweep, EveryKindATiffHoldsAtEverySize) {
     }
 }
 
+// ---- Bilevel masks
+// ---------------------------------------------------------------------------------------------
+
+// The pixels of a 1-bit TIFF written by WriteTiffWith (byte i of row y is i * 7 + y), the first
+// pixel in the highest bit: what the mask holds, whichever colour its set bits show as.
+std::vector<float> BitsOfTheRows(std::uint32_t w, std::uint32_t h) {
+    std::vector<float> values;
+    for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const auto byte = static_cast<unsigned char>((x / 8) * 7 + y);
+            values.push_back(static_cast<float>((byte >> (7 - x % 8)) & 1));
+        }
+    }
+    return values;
+}
+
+TEST(RunnerSweep, BilevelMasksOfOddWidths) {
+    Scratch dir;
+    struct Size2 {
+        std::uint32_t w, h;
+    };
+    const std::string input = dir.file("mask.tif"), output = dir.file("output.tif");
+    for (std::uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE}) {
+        for (Size2 s : {Size2{1, 1}, Size2{7, 3}, Size2{9, 2}, Size2{13, 13}, Size2{33, 5},
+                        Size2{1, 40}, Size2{1000, 1}}) {
+            SCOPED_TRACE(std::to_string(photometric) + ": " + std::to_string(s.w) + " x " +
+                         std::to_string(s.h));
+            WriteTiffWith(input, s.w, s.h, 1, 1, SAMPLEFORMAT_UINT, photometric);
+            const std::vector<float> values = BitsOfTheRows(s.w, s.h);
+            RunResult r = RunModule("runner: bilevel", {"HoughTransform", input}, {"-o", output});
+            ASSERT_EQ(0, r.status) << r;
+            EXPECT_TRUE(SameValues(ReferenceHough(values, s.w, s.h),
+                                   Tools::toFloats(Tools::readTiff(output))));
+            r = RunModule("runner: bilevel", {"shiftImage", input, "3", "-2"}, {"-o", output});
+            ASSERT_EQ(0, r.status) << r;
+            EXPECT_TRUE(SameValues(ReferenceShift(values, s.w, s.h, 3, -2),
+                                   Tools::toFloats(Tools::readTiff(output))));
+        }
+    }
+}
+
+// ---- Options
+// ---------------------------------------------------------------------------------------
+
+TEST(RunnerSweep, OptionsAmongTheArgumentsAreTakenAsOptions) {
+    Scratch dir;
+    const std::string input = dir.file("input.tif"), output = dir.file("output.tif");
+    const Tools::Raster raster = RandomRaster(ElementType::Int16, 13, 7, 4);
+    Tools::writeTiff(input, raster);
+    // Before, among and after the arguments; the negative offset stays an argument.
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"shiftImage", input, "3", "-o", output, "-2"},
+                                               {"shiftImage", input, "3", "-2", "-o", output},
+                                               {"shiftImage", "-o", output, input, "3", "-2"}}) {
+        const RunResult r = RunModule("runner: options", words);
+        ASSERT_EQ(0, r.status) << r;
+        EXPECT_TRUE(SameValues(ReferenceShift(Tools::toFloats(raster), 13, 7, 3, -2),
+                               Tools::toFloats(Tools::readTiff(output))));
+        std::remove(output.c_str());
+    }
+    // A misspelt option after the module is an argument too many.
+    ExpectFailure(RunModule("runner: options", {"HoughTransform", input, "--outptu", output}),
+                  Tools::kExitUsage, "HoughTransform takes 1 argument", true);
+}
+
 // ---- Files the runner cannot use
 // -----------------------------------------------------------------
 
@@ -253,6 +356,15 @@ TEST(RunnerSweep, FilesThatAreNoUsableImageAreClearErrors) {
                 << image.message;
         };
     };
+    auto pages = [](std::vector<PageShape> shapes) {
+        return [shapes](const std::string& p) { WritePages(p, shapes); };
+    };
+    WritePages(dir.file("two.tif"), {{5, 4, 32}, {5, 4, 32}});
+    const std::vector<unsigned char> twoPageBytes = Bytes(dir.file("two.tif"));
+    Tools::Raster described = RandomRaster(ElementType::Float32, 13, 7, 6);
+    described.metadata.known = true;
+    Tools::writeTiff(dir.file("described.tif"), described);
+    const std::vector<unsigned char> describedBytes = Bytes(dir.file("described.tif"));
     const std::vector<unsigned char> sixteenBytes(16, 0);
     const std::size_t dataEnd = goodBytes.size();
     const Case cases[] = {
@@ -279,8 +391,27 @@ TEST(RunnerSweep, FilesThatAreNoUsableImageAreClearErrors) {
         {"a complex integer TIFF",
          tiff(4, 3, 1, 32, SAMPLEFORMAT_COMPLEXINT, PHOTOMETRIC_MINISBLACK),
          "holds complex samples"},
-        {"a one-bit TIFF", tiff(9, 3, 1, 1, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK),
-         "has 1-bit unsigned integer samples"},
+        {"a one-bit signed TIFF", tiff(9, 3, 1, 1, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK),
+         "has 1-bit signed integer samples"},
+        {"a one-bit transparency mask", tiff(9, 3, 1, 1, SAMPLEFORMAT_UINT, PHOTOMETRIC_MASK),
+         "has 1-bit samples of photometric interpretation 4"},
+        {"a TIFF whose pages differ in size", pages({{4, 3, 32}, {3, 4, 32}}),
+         "has pages that differ: page 1 is 4 x 3 float32, page 2 is 3 x 4 float32"},
+        {"a TIFF whose third page is of another kind", pages({{4, 3, 32}, {4, 3, 32}, {4, 3, 64}}),
+         "has pages that differ: page 1 is 4 x 3 float32, page 3 is 4 x 3 float64"},
+        {"a TIFF whose second page is colour", pages({{4, 3, 32}, {4, 3, 32, 3}}),
+         "page 2 has 3 samples per pixel"},
+        {"a TIFF whose second directory is damaged", cut(twoPageBytes, twoPageBytes.size() - 30),
+         "cannot read the directory after page 1: "},
+        {"a TIFF whose description is damaged",
+         bytes(Patched(describedBytes, "dim0.scale=1", "dim0.scale=w")),
+         "its image description is damaged: line 6, \"dim0.scale=w\": not a number"},
+        {"a TIFF whose description is too new",
+         bytes(Patched(describedBytes, "photarion-image 1", "photarion-image 2")),
+         "its image description is of format version 2"},
+        {"a TIFF whose description has fewer dimensions than the file",
+         bytes(Patched(describedBytes, "dimensions=2", "dimensions=1")),
+         "its image description gives 1 dimension, but the file holds 1 page of 7 rows"},
         {"a 16-bit float TIFF", tiff(4, 3, 1, 16, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK),
          "has 16-bit floating-point samples"},
         {"a 12-bit TIFF", tiff(4, 3, 1, 12, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK),
@@ -307,7 +438,8 @@ TEST(RunnerSweep, FilesThatAreNoUsableImageAreClearErrors) {
          "is a palette colour PNG; only greyscale PNG without alpha can be read"},
     };
     // Undamaged, both read.
-    for (const std::vector<unsigned char>* whole : {&goodBytes, &lzwBytes}) {
+    for (const std::vector<unsigned char>* whole :
+         {&goodBytes, &lzwBytes, &twoPageBytes, &describedBytes}) {
         WriteBytes(dir.file("whole.tif"), *whole);
         EXPECT_EQ(0, RunModule("", {"HoughTransform", dir.file("whole.tif")}).status);
     }

@@ -1,4 +1,5 @@
-// The runner's command line: options before the module, everything after it positional.
+// The runner's command line: options before the module or among the words after it, "--" to end
+// them, and the preview's options.
 #include "CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,68 @@ TEST(CommandLine, OptionsBeforeTheModuleAndArgumentsAfterIt) {
     EXPECT_EQ(o.arguments, (std::vector<std::string>{"in.tif", "100.7", "-40.2"}));
 }
 
-TEST(CommandLine, WordsAfterTheModuleAreNeverOptions) {
-    Options o = parseCommandLine({"m.so", "f", "--time", "-o"});
+TEST(CommandLine, OptionsMayFollowTheModuleTheFunctionAndItsArguments) {
+    Options o = parseCommandLine({"m.so", "shiftImage", "in.tif", "-o", "r.tif", "100.7", "--time",
+                                  "-40.2", "--png", "r.png", "--png-scale", "log"});
+    EXPECT_TRUE(o.time);
+    EXPECT_EQ(o.module, "m.so");
+    EXPECT_EQ(o.function, "shiftImage");
+    EXPECT_EQ(o.arguments, (std::vector<std::string>{"in.tif", "100.7", "-40.2"}));
+    EXPECT_EQ(o.tiffOut, "r.tif");
+    EXPECT_EQ(o.pngOut, "r.png");
+    EXPECT_EQ(o.preview.curve, PreviewCurve::Log);
+    EXPECT_TRUE(parseCommandLine({"m.so", "--validate"}).validate);
+    EXPECT_TRUE(parseCommandLine({"m.so", "f", "--help"}).help);
+}
+
+TEST(CommandLine, AfterTheModuleOnlyOptionNamesAreOptions) {
+    // Numbers and other text that starts with '-' stay arguments.
+    Options o = parseCommandLine({"m.so", "f", "-1", "-x", "--times", "-", "-O"});
+    EXPECT_EQ(o.arguments, (std::vector<std::string>{"-1", "-x", "--times", "-", "-O"}));
     EXPECT_FALSE(o.time);
-    EXPECT_EQ(o.arguments, (std::vector<std::string>{"--time", "-o"}));
-    Options dashed = parseCommandLine({"--", "-odd-module.so", "f"});
+    // Before the module they are options, and unknown ones.
+    EXPECT_THROW_MESSAGE(parseCommandLine({"-x", "m.so", "f"}), UsageError, "unknown option '-x'");
+    // "--" ends the options wherever it stands, and only the first one does.
+    Options ended = parseCommandLine({"m.so", "f", "--", "--time", "-o", "--"});
+    EXPECT_FALSE(ended.time);
+    EXPECT_EQ(ended.arguments, (std::vector<std::string>{"--time", "-o", "--"}));
+    Options dashed = parseCommandLine({"--", "-odd-module.so", "f", "--png", "p"});
     EXPECT_EQ(dashed.module, "-odd-module.so");
+    EXPECT_EQ(dashed.arguments, (std::vector<std::string>{"--png", "p"}));
+    // An option's value is the next word, whatever it looks like.
+    EXPECT_EQ(parseCommandLine({"m.so", "f", "-o", "--time"}).tiffOut, "--time");
+}
+
+TEST(CommandLine, PreviewMappingOptions) {
+    Options o = parseCommandLine(
+        {"--png", "p.png", "--png-scale", "gamma=0.45", "--png-clip", "0.5", "m.so", "f"});
+    EXPECT_EQ(o.preview.curve, PreviewCurve::Gamma);
+    EXPECT_EQ(o.preview.parameter, 0.45);
+    EXPECT_EQ(o.preview.clipPercent, 0.5);
+    Options plain = parseCommandLine({"--png", "p.png", "m.so", "f"});
+    EXPECT_EQ(plain.preview.curve, PreviewCurve::Linear);
+    EXPECT_EQ(plain.preview.clipPercent, 0);
+    EXPECT_EQ(parseCommandLine({"--png", "p", "--png-clip", "0", "m.so", "f"}).preview.clipPercent,
+              0);
+    for (const char* bad : {"-1", "50", "nan", "inf", "1%", ""}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW_MESSAGE(
+            parseCommandLine({"--png", "p", "--png-clip", bad, "m.so", "f"}), UsageError,
+            std::string("--png-clip takes a percentage from 0 up to 50, not '") + bad + "'");
+    }
+    EXPECT_THROW_MESSAGE(parseCommandLine({"--png", "p", "--png-scale", "gamma", "m.so", "f"}),
+                         UsageError,
+                         "--png-scale takes linear, gamma=G or log (or log=A), G and A positive "
+                         "numbers, not 'gamma'");
+    EXPECT_THROW_MESSAGE(parseCommandLine({"--png-scale", "log", "m.so", "f"}), UsageError,
+                         "--png-scale and --png-clip shape the --png preview, which is not asked "
+                         "for");
+    EXPECT_THROW_MESSAGE(parseCommandLine({"-o", "x.tif", "--png-clip", "1", "m.so", "f"}),
+                         UsageError,
+                         "--png-scale and --png-clip shape the --png preview, which is not asked "
+                         "for");
+    EXPECT_THROW_MESSAGE(parseCommandLine({"--validate", "--png-clip", "1", "m.so"}), UsageError,
+                         "--validate takes the module alone (and --host-version)");
 }
 
 TEST(CommandLine, ListNeedsNoFunctionAndHelpNeedsNothing) {
@@ -66,8 +123,10 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhat) {
                          "no function given (or --list to see them)");
     EXPECT_THROW_MESSAGE(parseCommandLine({"--frobnicate", "m.so", "f"}), UsageError,
                          "unknown option '--frobnicate'");
-    EXPECT_NO_THROW(parseCommandLine({"m.so", "f", "-o"}));
+    EXPECT_THROW_MESSAGE(parseCommandLine({"m.so", "f", "-o"}), UsageError, "-o needs a value");
     EXPECT_THROW_MESSAGE(parseCommandLine({"-o"}), UsageError, "-o needs a value");
+    EXPECT_THROW_MESSAGE(parseCommandLine({"-o", "r.x", "--png", "r.x", "m.so", "f"}), UsageError,
+                         "-o and --png name the same file, 'r.x'");
     EXPECT_THROW_MESSAGE(parseCommandLine({"--host-version", "3.4", "m.so", "f"}), UsageError,
                          "--host-version takes a hexadecimal version such as 03040400, not '3.4'");
     EXPECT_THROW_MESSAGE(parseCommandLine({"--list", "--png", "p.png", "m.so"}), UsageError,

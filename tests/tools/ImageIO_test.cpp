@@ -1,5 +1,7 @@
 // Image files: TIFF of every real element kind in and out, the layouts libtiff may hand back
-// (strips, tiles, compression, big-endian), greyscale PNG, refusals, and the preview scaling.
+// (strips, tiles, compression, big-endian), greyscale PNG, refusals, and the preview's default
+// scaling. Pages, bits and metadata: TiffPages_test.cpp, TiffMetadata_test.cpp; the other preview
+// mappings: PreviewMapping_test.cpp.
 #include "ImageIO.h"
 
 #include <gtest/gtest.h>
@@ -204,7 +206,7 @@ TEST(TiffRead, RefusesWhatIsNotOneRealSamplePerPixel) {
     ToolsTest::ScratchDirectory dir;
     writePlainTiff(dir.file("rgb.tif"), 4, 2, 3, 8, SAMPLEFORMAT_UINT);
     writePlainTiff(dir.file("complex.tif"), 4, 2, 1, 64, SAMPLEFORMAT_COMPLEXIEEEFP);
-    writePlainTiff(dir.file("bits.tif"), 4, 2, 1, 1, SAMPLEFORMAT_UINT);
+    writePlainTiff(dir.file("bits.tif"), 4, 2, 1, 2, SAMPLEFORMAT_UINT);
     writePlainTiff(dir.file("long.tif"), 4, 2, 1, 64, SAMPLEFORMAT_INT);
     writePlainTiff(dir.file("half.tif"), 4, 2, 1, 16, SAMPLEFORMAT_IEEEFP);
     EXPECT_THROW_MESSAGE(
@@ -216,9 +218,10 @@ TEST(TiffRead, RefusesWhatIsNotOneRealSamplePerPixel) {
         readImage(dir.file("complex.tif")), ImageIOError,
         dir.file("complex.tif") + ": holds complex samples; only real samples can be read");
     const std::string readable =
-        " samples; readable are 8-, 16- and 32-bit integers and 32- and 64-bit floats";
+        " samples; readable are 1-bit unsigned (bilevel), 8-, 16- and 32-bit integers and 32- "
+        "and 64-bit floats";
     EXPECT_THROW_MESSAGE(readImage(dir.file("bits.tif")), ImageIOError,
-                         dir.file("bits.tif") + ": has 1-bit unsigned integer" + readable);
+                         dir.file("bits.tif") + ": has 2-bit unsigned integer" + readable);
     EXPECT_THROW_MESSAGE(readImage(dir.file("long.tif")), ImageIOError,
                          dir.file("long.tif") + ": has 64-bit signed integer" + readable);
     EXPECT_THROW_MESSAGE(readImage(dir.file("half.tif")), ImageIOError,

@@ -1,6 +1,7 @@
 // A module for the runner's tests, written against the binary interface alone: plain exports and
-// hand-made host calls. Its functions cover every value type the runner passes and receives, and
-// the ways a module can fail: raising an error, showing an alert, returning nothing, leaking a
+// hand-made host calls. Its functions cover every value type the runner passes and receives (and
+// hand an input image back unchanged, for the runner's file round trips), and the ways a module
+// can fail: raising an error, showing an alert, returning nothing, leaking a
 // count, leaving an image locked.
 #include <cstdint>
 #include <cstdio>
@@ -268,6 +269,16 @@ Handle ramp(std::int32_t width, std::int32_t height) {
     return result;
 }
 
+// The input itself, with a count for the host: whatever the host keeps of an image comes back.
+Handle identity(Handle* image) {
+    Entry e;
+    Vorna::HostClassInterface* c =
+        sEnvironment->table->classInterface(sEnvironment, 0, "Vorna:Photarion:Image");
+    c->table->addObjectReference(c, *image);
+    c->table->release(c);
+    return *image;
+}
+
 // Returns no image and raises no error.
 Handle nothing(Handle*) {
     Entry e;
@@ -304,6 +315,7 @@ const Function kFunctions[] = {
     {"RealImagePtr Negate(ImageRef *)", reinterpret_cast<void*>(&negate)},
     {"RealImagePtr Ramp(long,long)", reinterpret_cast<void*>(&ramp)},
     {"RealImagePtr Nothing(ImageRef *)", reinterpret_cast<void*>(&nothing)},
+    {"RealImagePtr Identity(ImageRef *)", reinterpret_cast<void*>(&identity)},
     {"void LockAndForget(ImageRef *)", reinterpret_cast<void*>(&lockAndForget)},
     {"void Unreachable(complex)", reinterpret_cast<void*>(&say)},
 };

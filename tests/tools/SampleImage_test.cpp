@@ -34,13 +34,19 @@ TEST(SampleImage, EveryLineLiesWellInsideAndIsOnePixelWide) {
 }
 
 TEST(SampleImage, PeakPredictionFollowsTheTransformsBins) {
-    // Angle column θ / (π / n); distance row trunc(d / √2 + n / 2).
+    // Angle column θ / (K / cx), K just below π/2, cx = n / 2; distance row trunc(d / √2 + n / 2).
     EXPECT_EQ(expectedHoughPeak({0, 0, 1}, 64).column, 0u);
     EXPECT_EQ(expectedHoughPeak({0, 0, 1}, 64).row, 32u);
     EXPECT_EQ(expectedHoughPeak({90, 0.5, 1}, 64).column, 32u);
     EXPECT_EQ(expectedHoughPeak({90, 0.5, 1}, 64).row, 43u);    // 16 / √2 = 11.3
     EXPECT_EQ(expectedHoughPeak({135, -0.5, 1}, 64).row, 20u);  // 32 − 11.3 truncated
     EXPECT_EQ(expectedHoughPeak({179.9, 0, 1}, 64).column, 0u) << "180 degrees is column 0 again";
+    // An odd side: cx = 4 for 9, the step is 22.5 degrees and 180 degrees is the last column.
+    EXPECT_EQ(expectedHoughPeak({90, 0, 1}, 9).column, 4u);
+    EXPECT_EQ(expectedHoughPeak({155, 0, 1}, 9).column, 7u);
+    EXPECT_EQ(expectedHoughPeak({179.9, 0, 1}, 9).column, 8u);
+    // 155 / (180 / 96) = 82.7: column 83, where a step of 180 / 97 would say 84.
+    EXPECT_EQ(expectedHoughPeak({155, 0, 1}, 97).column, 83u);
 }
 
 }  // namespace

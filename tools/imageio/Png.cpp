@@ -127,10 +127,14 @@ void writePng(const std::string& path, const Raster& raster) {
         raster.bytes.size() != raster.elementCount() * StandIn::elementSize(raster.type)) {
         fail(path, "the image to write is empty or inconsistent");
     }
+    if (std::uint64_t{raster.height} * raster.planes > PNG_UINT_31_MAX) {
+        fail(path, "is too tall for a PNG: " + std::to_string(raster.planes) + " planes of " +
+                       std::to_string(raster.height) + " rows");
+    }
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = raster.width;
-    image.height = raster.height;
+    image.height = raster.height * raster.planes;
     image.format = raster.type == ElementType::UInt8 ? PNG_FORMAT_GRAY : PNG_FORMAT_LINEAR_Y;
     if (!png_image_write_to_file(&image, path.c_str(), 0, raster.bytes.data(), 0, nullptr)) {
         std::string why = image.message[0] ? image.message : std::strerror(errno);
@@ -139,14 +143,21 @@ void writePng(const std::string& path, const Raster& raster) {
     }
 }
 
-ValueRange writePreviewPng(const std::string& path, const Raster& raster) {
+ValueRange writePreviewPng(const std::string& path, const Raster& raster,
+                           const PreviewMapping& mapping) {
     if (!isRealType(raster.type)) {
         fail(path,
              std::string("no preview of ") + StandIn::elementTypeName(raster.type) + " elements");
     }
-    ValueRange range = finiteRange(raster);
-    writePng(path,
-             makeRaster(ElementType::UInt8, raster.width, raster.height, previewBytes(raster)));
+    ValueRange range;
+    const std::vector<std::uint8_t> levels = previewBytes(raster, mapping, &range);
+    Raster grey;
+    grey.type = ElementType::UInt8;
+    grey.width = raster.width;
+    grey.height = raster.height;
+    grey.planes = raster.planes;
+    grey.bytes.assign(levels.begin(), levels.end());
+    writePng(path, grey);
     return range;
 }
 

@@ -1,4 +1,4 @@
-// Rasters, conversion to float and the preview scaling.
+// Rasters and their conversion to float.
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -66,24 +66,36 @@ double Raster::value(std::size_t i) const {
                        " elements have no single real value");
 }
 
-void checkRasterSize(ElementType type, std::uint32_t width, std::uint32_t height) {
-    if (width == 0 || height == 0) {
-        throw ImageIOError("an image needs at least one row and one column, not " +
-                           std::to_string(width) + " x " + std::to_string(height));
+std::vector<std::uint32_t> Raster::sizes() const {
+    const std::size_t dimensions = metadata.dimensions ? metadata.dimensions : planes > 1 ? 3 : 2;
+    if (dimensions == 1) return {width};
+    if (dimensions == 2) return {width, height};
+    return {width, height, planes};
+}
+
+void checkRasterSize(ElementType type, std::uint32_t width, std::uint32_t height,
+                     std::uint32_t planes) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) +
+                             (planes == 1 ? "" : " x " + std::to_string(planes));
+    if (width == 0 || height == 0 || planes == 0) {
+        throw ImageIOError(std::string("an image needs at least one row and one column") +
+                           (planes == 1 ? "" : " in at least one plane") + ", not " + size);
     }
-    if (static_cast<std::uint64_t>(width) * height > kMaxBytes / StandIn::elementSize(type)) {
-        throw ImageIOError("an image of " + std::to_string(width) + " x " + std::to_string(height) +
-                           " " + StandIn::elementTypeName(type) +
+    if (static_cast<std::uint64_t>(width) * height * planes >
+        kMaxBytes / StandIn::elementSize(type)) {
+        throw ImageIOError("an image of " + size + " " + StandIn::elementTypeName(type) +
                            " elements is too large (more than 1 GiB)");
     }
 }
 
-Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height) {
-    checkRasterSize(type, width, height);
+Raster makeRaster(ElementType type, std::uint32_t width, std::uint32_t height,
+                  std::uint32_t planes) {
+    checkRasterSize(type, width, height, planes);
     Raster r;
     r.type = type;
     r.width = width;
     r.height = height;
+    r.planes = planes;
     r.bytes.assign(r.elementCount() * StandIn::elementSize(type), 0);
     return r;
 }
@@ -103,7 +115,11 @@ std::vector<float> toFloats(const Raster& raster) {
 }
 
 Raster toFloatRaster(const Raster& raster) {
-    return makeRaster(ElementType::Float32, raster.width, raster.height, toFloats(raster));
+    Raster r = makeRaster(ElementType::Float32, raster.width, raster.height, raster.planes);
+    const std::vector<float> values = toFloats(raster);
+    std::memcpy(r.bytes.data(), values.data(), r.bytes.size());
+    r.metadata = raster.metadata;
+    return r;
 }
 
 ValueRange finiteRange(const Raster& raster) {
@@ -117,29 +133,6 @@ ValueRange finiteRange(const Raster& raster) {
         any = true;
     }
     return range;
-}
-
-std::vector<std::uint8_t> previewBytes(const Raster& raster) {
-    ValueRange range = finiteRange(raster);
-    // Halves, so that the span of two finite doubles cannot overflow.
-    const double low = range.min / 2;
-    const double halfSpan = range.max / 2 - low;
-    const std::uint8_t constant = range.min == 0 ? 0 : 128;
-    std::vector<std::uint8_t> out(raster.elementCount());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        double v = raster.value(i);
-        if (std::isnan(v)) {
-            out[i] = 0;
-        } else if (std::isinf(v)) {
-            out[i] = v > 0 ? 255 : 0;
-        } else if (!(halfSpan > 0)) {
-            out[i] = constant;
-        } else {
-            double scaled = std::round((v / 2 - low) / halfSpan * 255.0);
-            out[i] = static_cast<std::uint8_t>(std::fmin(255.0, std::fmax(0.0, scaled)));
-        }
-    }
-    return out;
 }
 
 }  // namespace Tools

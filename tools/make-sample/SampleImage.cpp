@@ -7,6 +7,8 @@ namespace Tools {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+// The transform's angle constant.
+constexpr double kAngleStep = 1.570796326794895;
 
 }  // namespace
 
@@ -44,7 +46,10 @@ HoughBin expectedHoughPeak(const SampleLine& line, std::uint32_t size) {
     const double centre = size / 2;
     const double d = line.offset * centre;
     HoughBin bin;
-    bin.column = static_cast<std::uint32_t>(std::lround(line.angleDegrees / 180 * size)) % size;
+    // Column i holds the angle i × K / cx, K a little below π/2 and cx = size / 2 halved as
+    // integers: for an odd size the step is about π / (size − 1) and the last column is 180°.
+    const double theta = line.angleDegrees * kPi / 180;
+    bin.column = static_cast<std::uint32_t>(std::lround(theta * (size / 2) / kAngleStep)) % size;
     bin.row = static_cast<std::uint32_t>(std::trunc(d / std::sqrt(2.0) + centre));
     return bin;
 }

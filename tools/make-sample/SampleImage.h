@@ -26,8 +26,9 @@ std::vector<SampleLine> sampleLines();
 // ImageIOError for a size below 8.
 Raster makeSampleImage(std::uint32_t size, const std::vector<SampleLine>& lines = sampleLines());
 
-// Where a line's votes concentrate in the Hough transform of a size × size image: column
-// i = θ / (π / size), row = trunc(d / √2 + size / 2), both rounded to whole bins.
+// Where a line's votes concentrate in the Hough transform of a size × size image: the column i
+// nearest θ = i × K / cx (K = 1.570796326794895, a little below π/2; cx = size / 2, halved as
+// integers), row = trunc(d / √2 + size / 2).
 struct HoughBin {
     std::uint32_t column = 0;
     std::uint32_t row = 0;

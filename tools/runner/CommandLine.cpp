@@ -7,8 +7,27 @@
 
 namespace Tools {
 
+namespace {
+
+// The runner's options, by the name a person writes; the value-taking ones read their value
+// through `value`.
+bool isOptionName(const std::string& w) {
+    static const char* const kNames[] = {"-h",        "--help",   "--list",     "--menus",
+                                         "--choose",  "--time",   "--validate", "--host-version",
+                                         "-o",        "--output", "--png",      "--png-scale",
+                                         "--png-clip"};
+    for (const char* name : kNames) {
+        if (w == name) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 Options parseCommandLine(const std::vector<std::string>& words) {
     Options o;
+    std::vector<std::string> positional;
+    bool optionsEnded = false, scaled = false, clipped = false;
     std::size_t i = 0;
     auto valueOf = [&](const std::string& option) -> std::string {
         if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
@@ -16,12 +35,15 @@ Options parseCommandLine(const std::vector<std::string>& words) {
     };
     for (; i < words.size(); ++i) {
         const std::string& w = words[i];
-        if (w == "--") {
-            ++i;
-            break;
+        if (!optionsEnded && w == "--") {
+            optionsEnded = true;
+            continue;
         }
-        if (w.size() < 2 || w[0] != '-') break;
-        if (w == "-h" || w == "--help") {
+        const bool option =
+            !optionsEnded && (positional.empty() ? w.size() >= 2 && w[0] == '-' : isOptionName(w));
+        if (!option) {
+            positional.push_back(w);
+        } else if (w == "-h" || w == "--help") {
             o.help = true;
         } else if (w == "--list") {
             o.list = true;
@@ -58,20 +80,41 @@ Options parseCommandLine(const std::vector<std::string>& words) {
             o.tiffOut = valueOf(w);
         } else if (w == "--png") {
             o.pngOut = valueOf(w);
+        } else if (w == "--png-scale") {
+            const std::string text = valueOf(w);
+            std::optional<PreviewMapping> curve = parsePreviewCurve(text);
+            if (!curve) {
+                throw UsageError(
+                    "--png-scale takes linear, gamma=G or log (or log=A), G and A "
+                    "positive numbers, not '" +
+                    text + "'");
+            }
+            o.preview.curve = curve->curve;
+            o.preview.parameter = curve->parameter;
+            scaled = true;
+        } else if (w == "--png-clip") {
+            const std::string text = valueOf(w);
+            std::optional<double> percent = parseDouble(text);
+            if (!percent || !(*percent >= 0 && *percent < 50)) {
+                throw UsageError("--png-clip takes a percentage from 0 up to 50, not '" + text +
+                                 "'");
+            }
+            o.preview.clipPercent = *percent;
+            clipped = true;
         } else {
             throw UsageError("unknown option '" + w + "'");
         }
     }
     if (o.help) return o;
-    if (i >= words.size()) throw UsageError("no module given");
-    o.module = words[i++];
-    if (i < words.size()) {
-        o.function = words[i++];
-        o.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
+    if (positional.empty()) throw UsageError("no module given");
+    o.module = positional[0];
+    if (positional.size() > 1) {
+        o.function = positional[1];
+        o.arguments.assign(positional.begin() + 2, positional.end());
     }
     if (o.validate) {
         if (!o.function.empty() || o.list || o.menus || !o.commands.empty() || !o.tiffOut.empty() ||
-            !o.pngOut.empty())
+            !o.pngOut.empty() || scaled || clipped)
             throw UsageError("--validate takes the module alone (and --host-version)");
         return o;
     }
@@ -80,12 +123,17 @@ Options parseCommandLine(const std::vector<std::string>& words) {
     if (o.function.empty() && (!o.tiffOut.empty() || !o.pngOut.empty())) {
         throw UsageError("-o and --png need a function whose result they write");
     }
+    if ((scaled || clipped) && o.pngOut.empty())
+        throw UsageError(
+            "--png-scale and --png-clip shape the --png preview, which is not asked for");
+    if (!o.tiffOut.empty() && o.tiffOut == o.pngOut)
+        throw UsageError("-o and --png name the same file, '" + o.tiffOut + "'");
     return o;
 }
 
 std::string usageText() {
     return R"(usage: photarion-run [--list] [--time] [--host-version HEX] [-o OUT.tif] [--png OUT.png]
-                     MODULE [FUNCTION ARGS...]
+                     [--png-scale CURVE] [--png-clip P] MODULE [FUNCTION ARGS...] [OPTIONS]
        photarion-run --validate [--host-version HEX] MODULE
 
 Loads the plug-in module MODULE (a shared library) into the stand-in host, links it, starts
@@ -93,7 +141,10 @@ it up and calls its script function FUNCTION with ARGS, converted according to t
 the module registered. Afterwards the module is shut down and unloaded, and every host
 reference, string loan or image lock it left behind is reported.
 
-Options (they come before MODULE):
+Options go before MODULE or after the function's arguments (or anywhere among them). Before
+MODULE every word that starts with '-' is an option; after it only the names below are, so
+that '-40.2' is a number. Every word after '--' is MODULE, FUNCTION or an argument: write
+'-- -o' to pass the text '-o' to a function.
   --list              list the registered script functions with their signatures
   --menus             list the menu entries and tools the module installed
   --choose ID1,ID2    choose the menu command (ID1,ID2) after start-up, as the user would;
@@ -101,10 +152,19 @@ Options (they come before MODULE):
   --time              print the wall time of the call on stderr
   --host-version HEX  the host version the module sees (default 03040400); below 03040400
                       the module locks image data through the older host functions
-  -o, --output FILE   write an image result as a 32-bit float TIFF
-  --png FILE          write an image result as an 8-bit greyscale preview, scaled linearly
-                      from the data's minimum (black) to its maximum (white); a constant image
-                      is black when it is zero and mid-grey otherwise; not-a-number is black
+  -o, --output FILE   write an image result as a 32-bit float TIFF: a 3-D image as one page
+                      per plane, with its name, label and calibrations in the description
+                      (see "Image files" below)
+  --png FILE          write an image result as an 8-bit greyscale preview, mapped by
+                      --png-scale and --png-clip; a 3-D image's planes one below the other
+  --png-scale CURVE   how values become grey levels, t from 0 (black) to 1 (white) over the
+                      mapped range: linear (the default), gamma=G (t to the power G; below 1
+                      brightens the dark values, 0.5 is the square root) or log (log(1+At) /
+                      log(1+A), A = 1000 or log=A)
+  --png-clip P        map the range from the P-th to the (100-P)-th percentile of the finite
+                      values (0 <= P < 50; default 0: minimum to maximum); values beyond it
+                      are black or white. A constant image is black when it is zero and
+                      mid-grey otherwise; not-a-number is black
   --validate          check the module instead of calling a function: its exports, link
                       version and reference rules, its signatures, and every registered
                       function called with generated inputs (every real element kind, sizes
@@ -113,10 +173,15 @@ Options (they come before MODULE):
                       (or the one --host-version names); exit status 1 on any finding
   -h, --help          show this text
 
+Output files (-o, --png) that cannot be written are reported before the function is called.
+
 Arguments by the parameter's type:
   ImageRef *, ImageRef  an image file: TIFF with one sample per pixel (8/16/32-bit signed or
-                        unsigned integers, 32/64-bit floats) or greyscale PNG (read as 8- or
-                        16-bit unsigned); the host image keeps the file's element type
+                        unsigned integers, 32/64-bit floats, or 1-bit bilevel, read as 8-bit
+                        unsigned 0 and 1) or greyscale PNG (read as 8- or 16-bit unsigned); the
+                        host image keeps the file's element type. A TIFF of several pages of
+                        one size and kind is a 3-D image, one plane per page; pages that differ
+                        are refused
   float, double         a number: -40.2, 1e3, 0x1p-3, inf, nan
   char, short, long     a signed integer in the type's range (decimal or 0x hexadecimal)
   uint16, ulong, uint32 an unsigned integer in the type's range
@@ -125,6 +190,12 @@ Arguments by the parameter's type:
                         a host token as an unsigned 32-bit integer
   Boolean               true/false, yes/no, on/off or 1/0
   string, qz_string     any text
+
+Image files: a TIFF written by -o carries the image's name, label, calibrations and number
+of dimensions in its ImageDescription tag, a text of key=value lines after the line
+"photarion-image 1" (name=, label=, dimensions=, dimN.origin=, dimN.scale=, dimN.unit=,
+dimN.displayed=, intensity.origin=, ... ; calibrated = (raw - origin) x scale); an input
+TIFF that carries it gives the host image those, and one without it is named after the file.
 
 Output: text the module writes to the results window and the function's result go to stdout
 (an image result as one line: name, size, element type and range). Alerts and errors the

@@ -1,6 +1,8 @@
-// The runner's command line: options first, then the module, then the function and its arguments.
-// Options end at the first word that is not one, so negative numbers among the function's
-// arguments ("-40.2") are never taken for options; "--" ends the options explicitly.
+// The runner's command line: the module, then the function and its arguments, with options before
+// the module or after it. Before the module every word that starts with "-" is an option (an
+// unknown one is an error); after it only the runner's own option names are, so that negative
+// numbers and other text among the function's arguments ("-40.2") are never taken for options.
+// "--" ends the options: every word after it is the module, the function or an argument.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "ImageIO.h"
 
 namespace Tools {
 
@@ -30,8 +34,9 @@ struct Options {
     bool time = false;
     bool validate = false;  // --validate MODULE: check the module instead of calling a function
     std::optional<std::uint32_t> hostVersion;
-    std::string tiffOut;  // -o: image result as 32-bit float TIFF
-    std::string pngOut;   // --png: image result as 8-bit preview
+    std::string tiffOut;     // -o: image result as 32-bit float TIFF
+    std::string pngOut;      // --png: image result as 8-bit preview
+    PreviewMapping preview;  // --png-scale, --png-clip: how the preview maps values to grey
     std::string module;
     std::string function;  // empty with --list alone
     std::vector<std::string> arguments;

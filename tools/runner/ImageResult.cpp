@@ -18,21 +18,45 @@ std::string formatValue(double v, StandIn::ElementType type) {
 
 }  // namespace
 
+Raster rasterOf(StandIn::ImageInfo image) {
+    Raster raster;
+    raster.type = image.type;
+    raster.width = image.sizes.empty() ? 0 : image.sizes[0];
+    raster.height = image.sizes.size() > 1 ? image.sizes[1] : 1;
+    raster.planes = 1;
+    for (std::size_t d = 2; d < image.sizes.size(); ++d) raster.planes *= image.sizes[d];
+    raster.bytes = std::move(image.bytes);
+    ImageMetadata& m = raster.metadata;
+    m.known = true;
+    m.name = std::move(image.name);
+    m.label = std::move(image.label);
+    m.dimensions = image.sizes.size();
+    m.dimensionCalibrations = std::move(image.dimensionCalibrations);
+    m.intensityCalibration = std::move(image.intensityCalibration);
+    return raster;
+}
+
+StandIn::ImageSpec imageSpecOf(const Raster& raster, const std::string& fallbackName) {
+    StandIn::ImageSpec spec;
+    spec.type = raster.type;
+    spec.sizes = raster.sizes();
+    const ImageMetadata& m = raster.metadata;
+    spec.name = m.known && !m.name.empty() ? m.name : fallbackName;
+    spec.label = m.label;
+    spec.dimensionCalibrations = m.dimensionCalibrations;
+    spec.intensityCalibration = m.intensityCalibration;
+    return spec;
+}
+
 int deliverImage(StandIn::ImageInfo image, const Options& options, std::ostream& out,
                  std::ostream& err) {
     std::string size;
-    std::uint32_t rows = 1;
-    for (std::size_t d = 0; d < image.sizes.size(); ++d) {
+    for (std::size_t d = 0; d < image.sizes.size(); ++d)
         size += (d ? " x " : "") + std::to_string(image.sizes[d]);
-        if (d > 0) rows *= image.sizes[d];
-    }
     out << "image \"" << image.name << "\": " << size << " "
         << StandIn::elementTypeName(image.type);
-    Raster raster;
-    raster.type = image.type;
-    raster.width = image.sizes[0];
-    raster.height = rows;
-    raster.bytes = std::move(image.bytes);
+    const std::size_t dimensions = image.sizes.size();
+    const Raster raster = rasterOf(std::move(image));
     if (isRealType(raster.type)) {
         ValueRange range = finiteRange(raster);
         out << ", values " << formatValue(range.min, raster.type) << " to "
@@ -40,26 +64,34 @@ int deliverImage(StandIn::ImageInfo image, const Options& options, std::ostream&
     }
     out << "\n";
     if (options.tiffOut.empty() && options.pngOut.empty()) return kExitSuccess;
-    if (image.sizes.size() > 2) {
-        err << "error: cannot write a " << image.sizes.size()
-            << "-dimensional image; only 1- and 2-dimensional images are written\n";
+    if (dimensions > 3) {
+        err << "error: cannot write a " << dimensions
+            << "-dimensional image; only 1- to 3-dimensional images are written\n";
         return kExitFailure;
     }
     int status = kExitSuccess;
-    auto write = [&](const std::string& path, const char* what,
-                     const std::function<void(const std::string&, const Raster&)>& writer) {
+    auto write = [&](const std::string& path, const std::function<std::string()>& writer) {
         if (path.empty()) return;
         try {
-            writer(path, raster);
+            const std::string what = writer();
             out << "wrote " << path << " (" << what << ")\n";
         } catch (const ImageIOError& e) {
             err << "error: " << e.what() << "\n";
             status = kExitFailure;
         }
     };
-    write(options.tiffOut, "32-bit float TIFF", writeFloatTiff);
-    write(options.pngOut, "8-bit preview PNG",
-          [](const std::string& p, const Raster& r) { writePreviewPng(p, r); });
+    write(options.tiffOut, [&] {
+        writeFloatTiff(options.tiffOut, raster);
+        return std::string(raster.planes > 1
+                               ? "32-bit float TIFF, " + std::to_string(raster.planes) + " pages"
+                               : "32-bit float TIFF");
+    });
+    write(options.pngOut, [&] {
+        const ValueRange range = writePreviewPng(options.pngOut, raster, options.preview);
+        return "8-bit preview PNG, " + describe(options.preview) + ": black at " +
+               formatValue(range.min, raster.type) + ", white at " +
+               formatValue(range.max, raster.type);
+    });
     return status;
 }
 

@@ -264,6 +264,15 @@ class Session {
                             sig.result.spelling(),
                         kExitUsage);
         }
+        // An output that cannot be written would waste the computation.
+        for (const std::string* path : {&fOptions.tiffOut, &fOptions.pngOut}) {
+            if (path->empty()) continue;
+            try {
+                checkWritable(*path);
+            } catch (const ImageIOError& e) {
+                return fail(std::string(e.what()) + "; " + name + " was not called");
+            }
+        }
 
         // Everything the arguments point to lives until the call is over.
         MadeObjects made(fHost);
@@ -336,11 +345,8 @@ class Session {
     std::optional<Vorna::Handle> readImage(const std::string& path, MadeObjects& made) {
         try {
             Raster r = Tools::readImage(path);
-            StandIn::ImageSpec spec;
-            spec.type = r.type;
-            spec.sizes = {r.width, r.height};
-            spec.name = imageNameOf(path);
-            return made.add(fHost.createImage(spec, r.bytes.data(), r.bytes.size()));
+            return made.add(fHost.createImage(imageSpecOf(r, imageNameOf(path)), r.bytes.data(),
+                                              r.bytes.size()));
         } catch (const ImageIOError& e) {
             fArgumentStatus = fail(e.what());
         } catch (const std::invalid_argument& e) {
