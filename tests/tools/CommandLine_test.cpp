@@ -87,6 +87,34 @@ TEST(CommandLine, PreviewMappingOptions) {
                          "--validate takes the module alone (and --host-version)");
 }
 
+TEST(CommandLine, DialogAnswersShownImagesAndRegions) {
+    const Options o = parseCommandLine({"--dialog", "cancel", "m.so", "f", "a.tif", "--dialog",
+                                        "ok=3", "--roi", "rect:1,2,5,6", "--roi", "point:0.5,7"});
+    ASSERT_EQ(2u, o.dialogAnswers.size());
+    EXPECT_FALSE(o.dialogAnswers[0].ok);
+    EXPECT_TRUE(o.dialogAnswers[1].ok);
+    EXPECT_EQ("3", o.dialogAnswers[1].value);
+    EXPECT_FALSE(o.show) << "a region implies showing, --show itself stays unset";
+    ASSERT_EQ(2u, o.rois.size());
+    EXPECT_EQ(StandIn::RoiShape::Rectangle, o.rois[0].shape);
+    EXPECT_EQ((std::vector<StandIn::RoiPoint>{{1, 2}, {5, 6}}), o.rois[0].points);
+    EXPECT_EQ(StandIn::RoiShape::Point, o.rois[1].shape);
+    EXPECT_TRUE(parseCommandLine({"--show", "m.so", "f"}).show);
+
+    EXPECT_THROW_MESSAGE(parseCommandLine({"--dialog", "maybe", "m.so", "f"}), UsageError,
+                         "--dialog: a dialog answer is 'ok', 'cancel' or 'ok=VALUE', not 'maybe'");
+    for (const char* bad : {"rect:5,6,1,2", "rect:1,2,3", "line:1,2", "circle:1,2,3,4", "point:a,b",
+                            "point:1,nan", "rect"}) {
+        EXPECT_THROW_MESSAGE(
+            parseCommandLine({"--roi", bad, "m.so", "f"}), UsageError,
+            "--roi takes point:X,Y, line:X1,Y1,X2,Y2, rect:LEFT,TOP,RIGHT,BOTTOM or "
+            "oval:LEFT,TOP,RIGHT,BOTTOM (numbers; right >= left, bottom >= top), not '" +
+                std::string(bad) + "'");
+    }
+    EXPECT_THROW_MESSAGE(parseCommandLine({"--validate", "--show", "m.so"}), UsageError,
+                         "--validate takes the module alone (and --host-version)");
+}
+
 TEST(CommandLine, ListNeedsNoFunctionAndHelpNeedsNothing) {
     Options listed = parseCommandLine({"--list", "m.so"});
     EXPECT_TRUE(listed.list);

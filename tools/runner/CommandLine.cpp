@@ -1,6 +1,7 @@
 // Parsing of the runner's command line and its help text.
 #include "CommandLine.h"
 
+#include <cmath>
 #include <limits>
 
 #include "ArgumentValues.h"
@@ -12,14 +13,47 @@ namespace {
 // The runner's options, by the name a person writes; the value-taking ones read their value
 // through `value`.
 bool isOptionName(const std::string& w) {
-    static const char* const kNames[] = {"-h",        "--help",   "--list",     "--menus",
-                                         "--choose",  "--time",   "--validate", "--host-version",
-                                         "-o",        "--output", "--png",      "--png-scale",
-                                         "--png-clip"};
+    static const char* const kNames[] = {"-h",         "--help",   "--list",     "--menus",
+                                         "--choose",   "--time",   "--validate", "--host-version",
+                                         "-o",         "--output", "--png",      "--png-scale",
+                                         "--png-clip", "--dialog", "--show",     "--roi"};
     for (const char* name : kNames) {
         if (w == name) return true;
     }
     return false;
+}
+
+// "SHAPE:X1,Y1[,X2,Y2]": a point (one point), a line from the first point to the second, or a
+// rectangle or oval from its left, top to its right, bottom corner. Answers nothing when the text
+// is none of these.
+std::optional<StandIn::RoiSpec> parseRoi(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return std::nullopt;
+    const std::string shape = text.substr(0, colon);
+    std::vector<float> numbers;
+    for (std::size_t start = colon + 1;;) {
+        const std::size_t comma = text.find(',', start);
+        std::optional<double> n = parseDouble(text.substr(start, comma - start));
+        if (!n || !std::isfinite(*n)) return std::nullopt;
+        numbers.push_back(static_cast<float>(*n));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    StandIn::RoiSpec roi;
+    if (shape == "point" && numbers.size() == 2) {
+        roi.shape = StandIn::RoiShape::Point;
+    } else if ((shape == "line" || shape == "rect" || shape == "oval") && numbers.size() == 4) {
+        roi.shape = shape == "line"   ? StandIn::RoiShape::Line
+                    : shape == "rect" ? StandIn::RoiShape::Rectangle
+                                      : StandIn::RoiShape::Oval;
+        if (shape != "line" && (numbers[2] < numbers[0] || numbers[3] < numbers[1]))
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    for (std::size_t k = 0; k < numbers.size(); k += 2)
+        roi.points.push_back({numbers[k], numbers[k + 1]});
+    return roi;
 }
 
 }  // namespace
@@ -64,6 +98,25 @@ Options parseCommandLine(const std::vector<std::string>& words) {
                                  text + "'");
             o.commands.push_back(
                 {static_cast<std::int32_t>(*id1), static_cast<std::int32_t>(*id2)});
+        } else if (w == "--dialog") {
+            const std::string text = valueOf(w);
+            try {
+                o.dialogAnswers.push_back(StandIn::parseDialogAnswer(text));
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(std::string("--dialog: ") + e.what());
+            }
+        } else if (w == "--show") {
+            o.show = true;
+        } else if (w == "--roi") {
+            const std::string text = valueOf(w);
+            std::optional<StandIn::RoiSpec> roi = parseRoi(text);
+            if (!roi) {
+                throw UsageError(
+                    "--roi takes point:X,Y, line:X1,Y1,X2,Y2, rect:LEFT,TOP,RIGHT,BOTTOM or "
+                    "oval:LEFT,TOP,RIGHT,BOTTOM (numbers; right >= left, bottom >= top), not '" +
+                    text + "'");
+            }
+            o.rois.push_back(*roi);
         } else if (w == "--time") {
             o.time = true;
         } else if (w == "--validate") {
@@ -114,7 +167,8 @@ Options parseCommandLine(const std::vector<std::string>& words) {
     }
     if (o.validate) {
         if (!o.function.empty() || o.list || o.menus || !o.commands.empty() || !o.tiffOut.empty() ||
-            !o.pngOut.empty() || scaled || clipped)
+            !o.pngOut.empty() || scaled || clipped || !o.dialogAnswers.empty() || o.show ||
+            !o.rois.empty())
             throw UsageError("--validate takes the module alone (and --host-version)");
         return o;
     }
@@ -133,7 +187,8 @@ Options parseCommandLine(const std::vector<std::string>& words) {
 
 std::string usageText() {
     return R"(usage: photarion-run [--list] [--time] [--host-version HEX] [-o OUT.tif] [--png OUT.png]
-                     [--png-scale CURVE] [--png-clip P] MODULE [FUNCTION ARGS...] [OPTIONS]
+                     [--png-scale CURVE] [--png-clip P] [--dialog ANSWER] [--show]
+                     [--roi REGION] MODULE [FUNCTION ARGS...] [OPTIONS]
        photarion-run --validate [--host-version HEX] MODULE
 
 Loads the plug-in module MODULE (a shared library) into the stand-in host, links it, starts
@@ -149,6 +204,15 @@ that '-40.2' is a number. Every word after '--' is MODULE, FUNCTION or an argume
   --menus             list the menu entries and tools the module installed
   --choose ID1,ID2    choose the menu command (ID1,ID2) after start-up, as the user would;
                       fails when no menu of the module handles it (may be repeated)
+  --dialog ANSWER     how the host answers the module's next prompt: ok (the value the prompt
+                      offers), cancel, or ok=VALUE; given once per prompt, in order (may be
+                      repeated); prompts beyond them are answered ok. Each prompt and its
+                      answer are printed on stderr
+  --show              show the first image argument in a window before the call, as the
+                      application shows an image it opened (its document and display)
+  --roi REGION        put a region of interest on the shown first image argument (implies
+                      --show): point:X,Y, line:X1,Y1,X2,Y2, rect:LEFT,TOP,RIGHT,BOTTOM or
+                      oval:LEFT,TOP,RIGHT,BOTTOM, in pixels (may be repeated)
   --time              print the wall time of the call on stderr
   --host-version HEX  the host version the module sees (default 03040400); below 03040400
                       the module locks image data through the older host functions
@@ -168,9 +232,11 @@ that '-40.2' is a number. Every word after '--' is MODULE, FUNCTION or an argume
   --validate          check the module instead of calling a function: its exports, link
                       version and reference rules, its signatures, and every registered
                       function called with generated inputs (every real element kind, sizes
-                      1x1 to 16x16, the values 0, 1, -1.5 and a large one) with each host call
-                      failing in turn and answering "stale" in turn, on both host generations
-                      (or the one --host-version names); exit status 1 on any finding
+                      1x1 to 16x16, the values 0, 1, -1.5 and a large one; each image shown
+                      with a rectangle over its middle half, every dialog answered ok) with
+                      each host call failing in turn and answering "stale" in turn, on both
+                      host generations (or the one --host-version names); exit status 1 on
+                      any finding
   -h, --help          show this text
 
 Output files (-o, --png) that cannot be written are reported before the function is called.

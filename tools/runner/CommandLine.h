@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "Dialogs.h"
 #include "ImageIO.h"
+#include "Views.h"
 
 namespace Tools {
 
@@ -37,6 +39,11 @@ struct Options {
     std::string tiffOut;     // -o: image result as 32-bit float TIFF
     std::string pngOut;      // --png: image result as 8-bit preview
     PreviewMapping preview;  // --png-scale, --png-clip: how the preview maps values to grey
+    // --dialog: how the host answers the module's prompts, in order (then OK with the value the
+    // prompt offers).
+    std::vector<StandIn::DialogAnswer> dialogAnswers;
+    bool show = false;                   // --show: the first image argument shown in a window
+    std::vector<StandIn::RoiSpec> rois;  // --roi: regions on the shown first image argument
     std::string module;
     std::string function;  // empty with --list alone
     std::vector<std::string> arguments;

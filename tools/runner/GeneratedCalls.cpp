@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ForeignCall.h"
+#include "Host.h"
 #include "Validator.h"
 
 namespace Tools::Validation {
@@ -130,6 +131,25 @@ FunctionPlan PlanFunction(const std::string& signatureText,
     return plan;
 }
 
+namespace {
+
+// An image argument as a user hands it over: shown in a window, with a rectangle drawn over
+// the middle half of it (all of a one-pixel image).
+void ShowWithRegion(StandIn::Host& host, Vorna::Handle image, const ImageSize& size) {
+    const Vorna::Handle display = host.showImage(image);
+    StandIn::RoiSpec region;
+    region.shape = StandIn::RoiShape::Rectangle;
+    const float w = static_cast<float>(size.width), h = static_cast<float>(size.height);
+    const float left = static_cast<float>(size.width / 4),
+                top = static_cast<float>(size.height / 4);
+    region.points = {{left, top}, {w - left, h - top}};
+    const Vorna::Handle roi = host.makeRoi(region);
+    host.addRoi(display, roi);
+    host.drop(roi);  // the display holds it
+}
+
+}  // namespace
+
 StandIn::SweptCall MakeCall(const FunctionPlan& plan, const Case& c, void* entry) {
     return [&plan, c, entry](StandIn::CallInputs& inputs) -> StandIn::CallResult {
         const std::size_t n = plan.params.size();
@@ -149,6 +169,7 @@ StandIn::SweptCall MakeCall(const FunctionPlan& plan, const Case& c, void* entry
                     const std::vector<unsigned char> bytes =
                         ImageBytes(c.type, std::size_t{c.size.width} * c.size.height);
                     handles[i] = inputs.image(spec, bytes.data(), bytes.size());
+                    ShowWithRegion(inputs.host(), handles[i], c.size);
                     arguments.push_back(p.supply == Supply::ImageAddress
                                             ? ForeignValue::pointer(&handles[i])
                                             : ForeignValue::uint32(handles[i]));

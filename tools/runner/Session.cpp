@@ -100,6 +100,9 @@ class Session {
           fErr(err),
           fHost(options.hostVersion.value_or(StandIn::kDefaultHostVersion)) {
         interceptOutput();
+        StandIn::DialogAnswers answers;
+        answers.inOrder = options.dialogAnswers;
+        fHost.setDialogAnswers(answers);
     }
 
     int run() {
@@ -283,6 +286,9 @@ class Session {
             if (!v) return fArgumentStatus;
             values.push_back(*v);
         }
+        if (fOptions.show || !fOptions.rois.empty()) {
+            if (int status = showFirstImage(sig, plans, handles)) return status;
+        }
 
         const auto start = std::chrono::steady_clock::now();
         ForeignValue result;
@@ -340,6 +346,26 @@ class Session {
                                         : "a " + p.spelling() + " (" + expectation(p, plan) + ")"),
                                kExitUsage);
         return std::nullopt;
+    }
+
+    // --show and --roi: the first image argument shown as the application shows an image it
+    // opened, with the regions on its display.
+    int showFirstImage(const StandIn::Signature& sig, const std::vector<ParamPlan>& plans,
+                       const std::vector<Vorna::Handle>& handles) {
+        for (std::size_t i = 0; i < sig.params.size(); ++i) {
+            if (plans[i].supply != Supply::ImageAddress && plans[i].supply != Supply::ImageHandle)
+                continue;
+            const Vorna::Handle display = fHost.showImage(handles[i]);
+            for (const StandIn::RoiSpec& spec : fOptions.rois) {
+                const Vorna::Handle roi = fHost.makeRoi(spec);
+                fHost.addRoi(display, roi);
+                fHost.drop(roi);  // the display holds it now
+            }
+            return kExitSuccess;
+        }
+        return fail(
+            "--show and --roi need an image argument, and " + fOptions.function + " takes none",
+            kExitUsage);
     }
 
     std::optional<Vorna::Handle> readImage(const std::string& path, MadeObjects& made) {
