@@ -7,7 +7,9 @@
 #      plug-in exports exactly the six entries;
 #   4. runs it through the installed runner on a sample made by the installed sample maker: the
 #      inverted image (every value compared), the results text, both menu commands, the refusal of
-#      an 8-bit image, and the runner's own validation when the runner offers --validate.
+#      an 8-bit image, and the runner's own validation when the runner offers --validate;
+#   5. builds tests/package/model-plugin the same way, runs it on a region drawn on the sample
+#      (its results line, dialog, name, calibrations and every value checked) and validates it.
 #
 # Usage: scripts/check-package.sh [BUILD_DIR]
 #   BUILD_DIR  a build of this project to install from (e.g. build/default); it is configured
@@ -205,27 +207,10 @@ if find "$prefix" -name __pycache__ | grep -q .; then
 fi
 
 # ---- 4. Running it through the installed runner -----------------------------------------------
-run="$prefix/bin/photarion-run"
-step "running HelloPlugIn through the installed runner"
-"$prefix/bin/photarion-make-sample" "$work/sample.tif" 24 --png "$work/sample.png" >/dev/null
-status=0
-"$run" --list --menus --choose 1,0 --choose 1,1 -o "$work/out.tif" "$plugin" Invert "$work/sample.tif" \
-  >"$work/run.out" 2>"$work/run.err" || status=$?
-if [ "$status" -ne 0 ]; then
-  fail "photarion-run exited with $status:"
-  cat "$work/run.out" "$work/run.err" >&2
-else
-  expect_in "$work/run.out" '^RealImagePtr Invert\(ImageRef \*\)$' "--list"
-  expect_in "$work/run.out" '^0: Hello > Say hello  \[command 1,0\]' "--menus"
-  expect_in "$work/run.out" '^1: Hello > About HelloPlugIn  \[command 1,1\]' "--menus"
-  expect_in "$work/run.out" '^Hello from HelloPlugIn\.$' "the Say hello command"
-  expect_in "$work/run.out" '^HelloPlugIn 1\.0: Invert\(image\)' "the About command"
-  expect_in "$work/run.out" '^Invert: 24 x 24 pixels, mean 0\.[0-9]+$' "the results line"
-  expect_in "$work/run.out" '^image "Inverted": 24 x 24 float32, values -[0-9.]+ to -?0$' "the result"
-  [ -s "$work/run.err" ] && fail "photarion-run wrote to stderr: $(cat "$work/run.err")"
-  # Every value of the result is the negated input value, bit for bit.
-  python3 - "$work/sample.tif" "$work/out.tif" <<'EOF' || fail "the inverted image is wrong"
-import struct, sys
+# The checks read the runner's float TIFFs with a few lines of Python of their own.
+cat >"$work/float_tiff.py" <<'EOF'
+import struct
+
 
 def read_float_tiff(path):
     """The pixels of a single-image, uncompressed, one-sample 32-bit float TIFF."""
@@ -249,6 +234,29 @@ def read_float_tiff(path):
         raise ValueError(path + ": not an uncompressed 32-bit float TIFF")
     pixels = b"".join(data[o:o + n] for o, n in zip(tags[273], tags[279]))
     return width, height, struct.unpack(order + "%df" % (width * height), pixels[:4 * width * height])
+EOF
+run="$prefix/bin/photarion-run"
+step "running HelloPlugIn through the installed runner"
+"$prefix/bin/photarion-make-sample" "$work/sample.tif" 24 --png "$work/sample.png" >/dev/null
+status=0
+"$run" --list --menus --choose 1,0 --choose 1,1 -o "$work/out.tif" "$plugin" Invert "$work/sample.tif" \
+  >"$work/run.out" 2>"$work/run.err" || status=$?
+if [ "$status" -ne 0 ]; then
+  fail "photarion-run exited with $status:"
+  cat "$work/run.out" "$work/run.err" >&2
+else
+  expect_in "$work/run.out" '^RealImagePtr Invert\(ImageRef \*\)$' "--list"
+  expect_in "$work/run.out" '^0: Hello > Say hello  \[command 1,0\]' "--menus"
+  expect_in "$work/run.out" '^1: Hello > About HelloPlugIn  \[command 1,1\]' "--menus"
+  expect_in "$work/run.out" '^Hello from HelloPlugIn\.$' "the Say hello command"
+  expect_in "$work/run.out" '^HelloPlugIn 1\.0: Invert\(image\)' "the About command"
+  expect_in "$work/run.out" '^Invert: 24 x 24 pixels, mean 0\.[0-9]+$' "the results line"
+  expect_in "$work/run.out" '^image "Inverted": 24 x 24 float32, values -[0-9.]+ to -?0$' "the result"
+  [ -s "$work/run.err" ] && fail "photarion-run wrote to stderr: $(cat "$work/run.err")"
+  # Every value of the result is the negated input value, bit for bit.
+  PYTHONPATH="$work" python3 - "$work/sample.tif" "$work/out.tif" <<'EOF' || fail "the inverted image is wrong"
+import struct, sys
+from float_tiff import read_float_tiff
 
 w, h, sample = read_float_tiff(sys.argv[1])
 w2, h2, inverted = read_float_tiff(sys.argv[2])
@@ -289,6 +297,56 @@ if "$run" --help | grep -q -- '--validate'; then
   fi
 else
   step "photarion-run has no --validate: skipped"
+fi
+
+# ---- 5. A plug-in of the stand-in host's object model, against the installed package ----------
+# tests/package/model-plugin: a region drawn on a shown image, a dialog, a calibrated and tagged
+# result with a name made of strings, a document and its window, and a results line.
+step "building and running tests/package/model-plugin"
+model_build="$work/model-build"
+if cmake -S "$root/tests/package/model-plugin" -B "$model_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$work/model.log" 2>&1 &&
+   cmake --build "$model_build" >>"$work/model.log" 2>&1; then
+  model="$model_build/ModelPlugIn.so"
+  status=0
+  "$run" --roi rect:2,3,10,7 --dialog ok=true -o "$work/region.tif" "$model" RegionReport \
+    "$work/sample.tif" Sample >"$work/model.out" 2>"$work/model.err" || status=$?
+  if [ "$status" -ne 0 ]; then
+    fail "RegionReport exited with $status:"
+    cat "$work/model.out" "$work/model.err" >&2
+  else
+    expect_in "$work/model.out" \
+      '^RegionReport: Sample region, 8 x 4 at \(2, 3\), mean [-0-9.e]+, inverted, 5 tags, 2 corners, shown as "Sample region"$' \
+      "the results line"
+    expect_in "$work/model.out" '^image "Sample region": 8 x 4 float32, values ' "the result"
+    expect_in "$work/model.err" '^\[dialog\] GetBoolean "Invert the region\?" \(offered: false\) -> OK, true$' \
+      "the dialog"
+    # The name and calibrations the plug-in set travel in the TIFF's description.
+    for line in 'name=Sample region' 'dim0.origin=-2' 'dim1.origin=-3' 'intensity.unit=counts'; do
+      grep -aqxF "$line" "$work/region.tif" || fail "region.tif carries no line '$line'"
+    done
+    # Every value is the negated value of the sample's region, bit for bit.
+    PYTHONPATH="$work" python3 - "$work/sample.tif" "$work/region.tif" <<'EOF' || fail "the region is wrong"
+import struct, sys
+from float_tiff import read_float_tiff
+
+w, h, sample = read_float_tiff(sys.argv[1])
+rw, rh, region = read_float_tiff(sys.argv[2])
+assert (rw, rh) == (8, 4), "the region is %dx%d" % (rw, rh)
+want = [0.0 - sample[(3 + y) * w + 2 + x] for y in range(4) for x in range(8)]
+bits = lambda values: struct.pack("<%df" % len(values), *values)
+assert bits(want) == bits(list(region)), "the region's values differ from the sample's, negated"
+EOF
+  fi
+  status=0
+  "$run" --validate "$model" >"$work/model-validate.out" 2>&1 || status=$?
+  if [ "$status" -ne 0 ] || ! grep -q '^validated 1 function: 0 findings' "$work/model-validate.out"; then
+    fail "photarion-run --validate on the model plug-in exited with $status:"
+    cat "$work/model-validate.out" >&2
+  fi
+else
+  fail "tests/package/model-plugin did not build:"
+  cat "$work/model.log" >&2
 fi
 
 elapsed=$((SECONDS - started))

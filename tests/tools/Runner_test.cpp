@@ -355,6 +355,35 @@ TEST(RunnerImages, OutputsNeedAnImageResultAndAWritablePlace) {
 
 const std::string kRealModule = PHOTARION_MODULE;
 
+// The object-model plug-in of tests/package: a region drawn with --roi on the shown image, the
+// dialog answered with --dialog.
+TEST(RunnerOnTheObjectModel, RegionsAndDialogAnswersReachThePlugIn) {
+    ScratchDirectory dir;
+    std::vector<float> values(6 * 5);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(i);
+    writeTiff(dir.file("in.tif"), makeRaster(ElementType::Float32, 6, 5, values));
+    RunResult kept = run({"--roi", "rect:1,2,4,4", "--dialog", "cancel", "-o", dir.file("r.tif"),
+                          MODEL_PLUGIN, "RegionReport", dir.file("in.tif"), "Kept"});
+    ASSERT_EQ(kept.status, 0) << kept;
+    EXPECT_EQ(kept.out.substr(0, kept.out.find('\n')),
+              "RegionReport: Kept region, 3 x 2 at (1, 2), mean 17, 5 tags, 2 corners, shown as "
+              "\"Kept region\"");
+    EXPECT_EQ(toFloats(readTiff(dir.file("r.tif"))), (std::vector<float>{13, 14, 15, 19, 20, 21}));
+
+    RunResult inverted = run({"--roi", "rect:0,0,1,1", "--dialog", "ok=true", MODEL_PLUGIN,
+                              "RegionReport", dir.file("in.tif"), "One"});
+    ASSERT_EQ(inverted.status, 0) << inverted;
+    EXPECT_NE(inverted.out.find("1 x 1 at (0, 0), mean 0, inverted"), std::string::npos)
+        << inverted;
+
+    RunResult unshown = run({MODEL_PLUGIN, "RegionReport", dir.file("in.tif"), "None"});
+    EXPECT_EQ(unshown.status, 1) << unshown;
+    EXPECT_EQ(unshown.err,
+              "error: ImageGetImageDisplay: index 0 is out of range for 0 displays.\n");
+    RunResult shownOnly = run({"--show", MODEL_PLUGIN, "RegionReport", dir.file("in.tif"), "Bare"});
+    EXPECT_EQ(shownOnly.err, "error: RegionReport needs a region drawn on the image.\n");
+}
+
 TEST(RunnerOnTheModule, ListsItsTwoFunctions) {
     RunResult r = run({"--list", kRealModule});
     EXPECT_EQ(r.status, 0) << r;
