@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Memcheck of the tests that load the real module (and the framework's lifecycle modules) into the
-# stand-in host: no invalid read or write, no use of uninitialised values, no definite leak.
+# stand-in host, and of the stand-in host's object model driven through the framework: no invalid
+# read or write, no use of uninitialised values, no definite leak.
 # The build is the default preset's (made first when missing). Left out: the slowest cases (the
 # transforms of 4096-pixel-long images), and the test that measures the process's peak memory while
 # the TIFF reader reserves 1 GiB it never fills (memcheck's shadow of the reservation fills it).
@@ -18,6 +19,8 @@ programs=(
   "tests/shell/module_lifecycle_test"
   "tests/badinput/badinput_host_test --gtest_filter=-*VeryWide*"
   "tests/badinput/badinput_runner_test --gtest_filter=-*EveryKind*:*AHeaderAlone*"
+  "tests/host/host_model_test"
+  "tests/host/photarion_host_views_test"
 )
 [ -f "$build/build.ninja" ] || cmake --preset default
 targets=()
