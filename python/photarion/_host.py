@@ -291,7 +291,10 @@ class Module:
         error it raised on the way (HostError) or a library that stayed loaded (ProtocolError)."""
         native = self._require_loaded()
         outcome = native.unload(self._ident)
-        self._host._settle(outcome, f"{os.path.basename(self.path)} (unload)")
+        scope = [os.path.basename(p) for p in outcome["leak_scope"]]
+        # The last module of a host to go reports what all since the host had none left behind.
+        what = f"the modules {', '.join(scope)} (unloaded)" if len(scope) > 1 else None
+        self._host._settle(outcome, what or f"{os.path.basename(self.path)} (unload)")
 
     def __repr__(self):
         state = "loaded" if self.loaded else "unloaded"

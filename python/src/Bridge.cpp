@@ -36,9 +36,10 @@ py::dict leakData(const StandIn::LeakReport& report) {
 py::dict outcomeData(const Outcome& outcome) {
     py::list errors;
     for (const StandIn::RaisedError& e : outcome.errors) {
-        errors.append(py::make_tuple(e.code, e.throwable
-                                                 ? Bridge::fromLatin1(e.message)
-                                                 : py::str("(an error without a Throwable)")));
+        // A menu's error comes with its text and without a Throwable.
+        const bool text = e.throwable || !e.message.empty();
+        errors.append(py::make_tuple(e.code, text ? Bridge::fromLatin1(e.message)
+                                                  : py::str("(an error without a Throwable)")));
     }
     py::dict d;
     d["value"] = outcome.value;
@@ -47,6 +48,7 @@ py::dict outcomeData(const Outcome& outcome) {
     d["results"] = Bridge::fromLatin1(outcome.results);
     d["leaks"] = leakData(outcome.leaks);
     d["faults"] = outcome.faults;
+    d["leak_scope"] = outcome.leakScope;
     return d;
 }
 

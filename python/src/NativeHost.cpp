@@ -168,8 +168,12 @@ int NativeHost::load(const std::string& given, Outcome& outcome, bool& started) 
         throw LoadFailure(given + " speaks link version " + std::to_string(version) +
                           "; this host speaks version " + std::to_string(Vorna::kLinkVersion));
     }
-    if (fLoadedCount == 0) fFirstLoad = fHost.snapshot();
+    if (fLoadedCount == 0) {
+        fFirstLoad = fHost.snapshot();
+        fLoadedSince.clear();
+    }
     ++fLoadedCount;
+    fLoadedSince.push_back(given);
     librariesInProcess()[key] = this;
     fModules.push_back(std::move(m));
     const int id = static_cast<int>(fModules.size() - 1);
@@ -187,6 +191,7 @@ int NativeHost::load(const std::string& given, Outcome& outcome, bool& started) 
         outcome.alerts.insert(outcome.alerts.end(), after.alerts.begin(), after.alerts.end());
         outcome.results += after.results;
         outcome.leaks = after.leaks;
+        outcome.leakScope = after.leakScope;
         outcome.faults.insert(outcome.faults.end(), after.faults.begin(), after.faults.end());
     }
     return id;
@@ -212,6 +217,7 @@ Outcome NativeHost::unload(int id) {
     }
     if (--fLoadedCount == 0) {
         outcome.leaks = fHost.leakReport(*fFirstLoad);
+        outcome.leakScope = fLoadedSince;
         fFirstLoad.reset();
     }
     return outcome;

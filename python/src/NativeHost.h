@@ -58,6 +58,9 @@ struct Outcome {
     std::string results;
     StandIn::LeakReport leaks;
     std::vector<std::string> faults;  // e.g. a result handed over without a count
+    // At the unload of a host's last module: the modules whose leftovers `leaks` lists, all those
+    // loaded since the host last had none (their leftovers cannot be told apart).
+    std::vector<std::string> leakScope;
 };
 
 class NativeHost {
@@ -118,6 +121,7 @@ class NativeHost {
     std::size_t fRegistrationsSeen = 0;
     int fLoadedCount = 0;
     std::optional<StandIn::LeakSnapshot> fFirstLoad;  // taken when the first module loads
+    std::vector<std::string> fLoadedSince;            // the modules loaded since then
 };
 
 }  // namespace Bridge

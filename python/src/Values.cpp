@@ -159,6 +159,21 @@ ForeignValue realValue(const ParamPlan& plan, py::handle value, const ArgumentPl
     return ForeignValue::number(plan.foreign, d);
 }
 
+// Host text for a name or a unit: Latin-1, '?' for what it cannot write.
+std::string hostText(py::handle text) {
+    return py::bytes(py::str(text).attr("encode")("latin-1", "replace"));
+}
+
+std::string textAttribute(py::handle value, const char* name) {
+    if (!py::hasattr(value, name)) return "";
+    py::object text = value.attr(name);
+    return text.is_none() ? "" : hostText(text);
+}
+
+StandIn::Calibration calibration(const std::tuple<float, float, py::str, bool>& c) {
+    return {std::get<0>(c), std::get<1>(c), hostText(std::get<2>(c)), std::get<3>(c)};
+}
+
 // The per-axis calibrations of an object that carries them, in host dimension order.
 std::vector<StandIn::Calibration> calibrationsOf(py::handle value, std::size_t dimensions,
                                                  const ArgumentPlace& place) {
@@ -167,28 +182,18 @@ std::vector<StandIn::Calibration> calibrationsOf(py::handle value, std::size_t d
     py::object given = value.attr("calibrations");
     if (given.is_none()) return out;
     try {
-        auto axes = given.cast<std::vector<std::tuple<float, float, std::string, bool>>>();
+        auto axes = given.cast<std::vector<std::tuple<float, float, py::str, bool>>>();
         if (axes.size() != dimensions) {
             throw py::value_error(place.message("has " + std::to_string(axes.size()) +
                                                 " calibrations for " + std::to_string(dimensions) +
                                                 " axes"));
         }
-        for (auto it = axes.rbegin(); it != axes.rend(); ++it) {
-            out.push_back({std::get<0>(*it), std::get<1>(*it), std::get<2>(*it), std::get<3>(*it)});
-        }
+        for (auto it = axes.rbegin(); it != axes.rend(); ++it) out.push_back(calibration(*it));
     } catch (const py::cast_error&) {
         throw py::type_error(place.message(
             "has calibrations that are not (origin, scale, unit, displayed) per axis"));
     }
     return out;
-}
-
-std::string textAttribute(py::handle value, const char* name) {
-    if (!py::hasattr(value, name)) return "";
-    py::object text = value.attr(name);
-    if (text.is_none()) return "";
-    std::optional<std::string> bytes = latin1(py::str(text));
-    return bytes ? *bytes : "";
 }
 
 py::tuple calibrationTuple(const StandIn::Calibration& c) {
@@ -259,9 +264,8 @@ Vorna::Handle imageFromArray(StandIn::Host& host, py::handle value, const Argume
     spec.dimensionCalibrations = calibrationsOf(value, spec.sizes.size(), place);
     if (py::hasattr(value, "intensity") && !value.attr("intensity").is_none()) {
         try {
-            auto c = value.attr("intensity").cast<std::tuple<float, float, std::string, bool>>();
-            spec.intensityCalibration = {std::get<0>(c), std::get<1>(c), std::get<2>(c),
-                                         std::get<3>(c)};
+            spec.intensityCalibration = calibration(
+                value.attr("intensity").cast<std::tuple<float, float, py::str, bool>>());
         } catch (const py::cast_error&) {
             throw py::type_error(place.message(
                 "has an intensity calibration that is not (origin, scale, unit, displayed)"));
