@@ -19,10 +19,10 @@ import tempfile
 import matplotlib
 
 matplotlib.use("Agg")  # files only: no display needed
-import matplotlib.pyplot as plt  # noqa: E402
-import numpy as np  # noqa: E402
+import matplotlib.pyplot as plt
+import numpy as np
 
-import photarion  # noqa: E402
+import photarion
 
 HOUGH_ANGLE_CONSTANT = 1.570796326794895  # the module's angle step numerator, a little below pi/2
 

@@ -115,11 +115,10 @@ class Host:
         return self._native is None
 
     def __repr__(self):
-        state = "closed" if self.closed else f"{len(self.modules)} modules"
-        return f"<photarion.Host version {self._version_text()} ({state})>"
-
-    def _version_text(self):
-        return "closed" if self.closed else _photarion.format_version(self.version)
+        if self.closed:
+            return "<photarion.Host (closed)>"
+        version = _photarion.format_version(self.version)
+        return f"<photarion.Host version {version} with {len(self.modules)} modules>"
 
     def _require_open(self):
         if self._native is None:
@@ -169,7 +168,7 @@ class Host:
         for module in reversed(self.modules):
             try:
                 module.unload()
-            except Exception as e:  # noqa: BLE001 - every module is unloaded all the same
+            except Exception as e:  # every module is unloaded all the same
                 first = first or e
         self._native = None
         _open_hosts.discard(self)
@@ -181,7 +180,7 @@ class Host:
             with warnings.catch_warnings():
                 warnings.simplefilter("default")
                 self.close()
-        except Exception as e:  # noqa: BLE001
+        except Exception as e:
             print(f"photarion: closing a host {when}: {e}", file=sys.stderr)
 
     def __enter__(self):
@@ -194,7 +193,7 @@ class Host:
             # The exception of the with block goes on; what closing finds is a warning beside it.
             try:
                 self.close()
-            except Exception as e:  # noqa: BLE001
+            except Exception as e:
                 warnings.warn(f"while closing the host: {e}", LeakWarning, stacklevel=2)
         return False
 

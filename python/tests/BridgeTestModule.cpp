@@ -2,6 +2,8 @@
 //   RealImagePtr Same(ImageRef *)  answers its input image itself, with a count for the host, so
 //                                  that every element type, name and calibration comes back as
 //                                  the host holds it
+//   long KeepsLoan(qz_string)      answers the string's length and never returns the loan of its
+//                                  text
 // a menu "Bridge" whose command 3,1 writes to the results window and whose command 3,2 fails,
 // and a static object that, when the library unloads, appends a line to the file named by
 // PHOTARION_BRIDGE_TEST_MARKER (when set): the proof that the module's static destructors ran.
@@ -13,6 +15,7 @@
 #include "errors/Exceptions.h"
 #include "errors/ResultsStream.h"
 #include "menus/PlugInMenu.h"
+#include "shell/Environment.h"
 #include "shell/PlugInMain.h"
 
 namespace {
@@ -22,6 +25,18 @@ using namespace Vorna;
 const FrameworkUnitUsers sUsers;
 
 void Same(ImageRef& result, Handle* image) { result = ImageRef(image ? *image : 0); }
+
+std::int32_t KeepsLoan(Handle text) {
+    std::uint32_t length = 0;
+    PlugIn::RunGuarded([&] {
+        HostEnvironment* environment = CurrentEnvironment();
+        HostCallContext* context = environment->table->newCallContext(environment);
+        std::uint32_t token = 0;
+        context->table->lockString(context, text, kEncodingNarrow, &length, &token);
+        context->table->release(context);  // the fault: unlockString is never called
+    });
+    return static_cast<std::int32_t>(length);
+}
 
 constexpr PlugIn::CommandID kSay{3, 1};
 constexpr PlugIn::CommandID kRefuse{3, 2};
@@ -51,6 +66,7 @@ class BridgeTestPlugIn final : public PlugIn::PlugInMain {
   public:
     void Startup() override {
         AddFunction<&Same>("RealImagePtr Same(ImageRef *)");
+        AddFunction("long KeepsLoan(qz_string)", reinterpret_cast<void*>(&KeepsLoan));
         if (!fMenu) fMenu.emplace();
     }
     void Shutdown() override { fMenu.reset(); }

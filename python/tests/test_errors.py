@@ -76,6 +76,19 @@ class TestLeaks:
             with pytest.warns(photarion.LeakWarning, match="unload"):
                 module.unload()
 
+    def test_a_string_loan_left_behind(self, paths):
+        with pytest.raises(photarion.LeakError, match="string loan not returned") as at_unload:
+            with photarion.Host() as host:
+                module = host.load(paths.bridge)
+                with pytest.raises(photarion.LeakError) as caught:
+                    module.KeepsLoan("lent")
+                report = caught.value.report
+                assert len(report.string_loans) == 1 and not report.objects
+                assert str(caught.value).startswith(
+                    "KeepsLoan left behind:\n  string loan not returned: String 0x"
+                )
+        assert at_unload.value.report.string_loans == report.string_loans
+
     def test_the_faulty_modules_leak_is_caught_and_its_other_faults_are_not_leaks(self, paths):
         with photarion.Host(leaks="warn") as host:
             faulty = host.load(paths.faulty)
