@@ -64,7 +64,9 @@ class TestValidation:
         assert [f.category for f in report.module_findings] == ["references left behind"]
         assert "Faulty module running." in report.module_findings[0].example
         crash = report.function("Crashes").findings[0]
-        assert "killed by signal" in crash.example and crash.occurrences >= 1
+        # A one-pixel input; the child dies of the signal, or a sanitizer's handler ends it.
+        assert crash.example.startswith("float32 1x1")
+        assert re.search("killed by signal|exited with status", crash.example)
 
     def test_the_report_is_the_runners(self, paths):
         for module in (paths.faulty, paths.hough):
