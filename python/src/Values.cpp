@@ -98,6 +98,13 @@ std::u16string utf16(py::handle value) {
     return units;
 }
 
+// The integer an object with __index__ stands for.
+py::int_ indexOf(py::handle value) {
+    PyObject* n = PyNumber_Index(value.ptr());
+    if (!n) throw py::error_already_set();
+    return py::reinterpret_steal<py::int_>(n);
+}
+
 std::string readingText(const ParamPlan& plan) {
     switch (plan.reading) {
         case NumberReading::Integer:
@@ -113,7 +120,7 @@ ForeignValue booleanValue(const ParamPlan& plan, py::handle value, const Argumen
     if (PyBool_Check(value.ptr()) || isNumpyBool(value))
         return ForeignValue::number(plan.foreign, value.cast<bool>() ? 1 : 0);
     if (PyIndex_Check(value.ptr()) && !isNumpyBool(value)) {
-        py::int_ n = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+        py::int_ n = indexOf(value);
         if (n.equal(py::int_(0)) || n.equal(py::int_(1)))
             return ForeignValue::number(plan.foreign, n.cast<int>());
         throw py::value_error(
@@ -127,7 +134,7 @@ ForeignValue integerValue(const ParamPlan& plan, py::handle value, const Argumen
         throw py::type_error(place.message("must be an integer (" + readingText(plan) + "), not " +
                                            typeName(value)));
     }
-    py::int_ n = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+    py::int_ n = indexOf(value);
     int overflow = 0;
     const long long v = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
     if (overflow != 0 || v < plan.min || v > plan.max) {
@@ -144,6 +151,7 @@ ForeignValue realValue(const ParamPlan& plan, py::handle value, const ArgumentPl
         throw py::type_error(place.message("must be a real number, not " + typeName(value)));
     const double d = PyFloat_AsDouble(value.ptr());
     if (d == -1.0 && PyErr_Occurred()) {
+        if (!PyErr_ExceptionMatches(PyExc_OverflowError)) throw py::error_already_set();
         PyErr_Clear();
         throw py::value_error(place.message("is out of range: " + std::string(py::repr(value)) +
                                             " is beyond the range of a double"));
