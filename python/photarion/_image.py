@@ -56,7 +56,7 @@ class Image(np.ndarray):
         else:
             self.calibrations = tuple(Calibration() for _ in range(self.ndim))
 
-    def __array_wrap__(self, array, context=None):
+    def __array_wrap__(self, array, context=None, return_scalar=False):
         # A reduction to one value (image.max(), image.sum()) answers a NumPy scalar.
         result = super().__array_wrap__(array, context)
         return result[()] if result.ndim == 0 else result
