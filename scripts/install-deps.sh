@@ -5,10 +5,15 @@
 #   --print: list the packages instead of installing them.
 set -euo pipefail
 
+# The Python bridge (python/) and its tests are part of the native build and its tests: Python's
+# development files, pybind11, NumPy and pytest, and matplotlib for the example the tests run.
 build_packages=(cmake ninja-build g++ make python3 pkg-config libgtest-dev
-                libtiff-dev libpng-dev libffi-dev)
+                libtiff-dev libpng-dev libffi-dev
+                python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib)
+# scikit-image gives the Python example a photograph to work on (it falls back to the sample).
 extra_packages=(g++-multilib qemu-user g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine
-                valgrind clang clang-format libclang-rt-14-dev binutils-mingw-w64-i686)
+                valgrind clang clang-format libclang-rt-14-dev binutils-mingw-w64-i686
+                python3-skimage)
 
 case "${1:-build}" in
   all) wanted=("${build_packages[@]}" "${extra_packages[@]}") ;;
