@@ -44,15 +44,6 @@ bool readBoolean(const NativeCall& c, const std::string& text) {
 
 }  // namespace
 
-DialogAnswer parseDialogAnswer(const std::string& text) {
-    std::string word = lowered(text.substr(0, text.find('=')));
-    bool hasValue = text.find('=') != std::string::npos;
-    if (word == "ok") return DialogAnswer{true, hasValue ? text.substr(3) : ""};
-    if (word == "cancel" && !hasValue) return DialogAnswer{false, ""};
-    throw std::invalid_argument("a dialog answer is 'ok', 'cancel' or 'ok=VALUE', not '" + text +
-                                "'");
-}
-
 void defineDialogFunctions(Host& host) {
     Host::State& s = host.state();
     host.define("Boolean GetBoolean( string, Boolean, Boolean * )", [&s](NativeCall& c) {
