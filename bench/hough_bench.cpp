@@ -148,8 +148,8 @@ void Row(const char* name, std::uint32_t n, const char* kernel, unsigned threads
 // The kernels worth timing on this CPU, the chosen one first and the lanes kernel last but one.
 std::vector<HoughKernel> Kernels(bool all) {
     std::vector<HoughKernel> kernels;
-    for (HoughKernel k :
-         {HoughKernel::Avx512, HoughKernel::Avx2, HoughKernel::Lanes, HoughKernel::Baseline})
+    for (HoughKernel k : {HoughKernel::Avx512, HoughKernel::Avx2, HoughKernel::Lanes512,
+                          HoughKernel::Lanes, HoughKernel::Baseline})
         if (Vorna::Compute::HoughKernelSupported(k) &&
             (all || k == Vorna::Compute::HoughKernelChosen(HoughKernel::Auto) ||
              k == HoughKernel::Lanes))

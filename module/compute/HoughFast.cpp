@@ -155,6 +155,7 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
 bool HoughKernelSupported(HoughKernel kernel) {
     switch (kernel) {
         case HoughKernel::Lanes: return Detail::WideKernelBuilt() && Detail::Cpu().avx2;
+        case HoughKernel::Lanes512: return Detail::Lanes512KernelBuilt() && Detail::Cpu().avx512;
         case HoughKernel::Avx2: return Detail::kRunKernelsBuilt && Detail::Cpu().avx2;
         case HoughKernel::Avx512: return Detail::kRunKernelsBuilt && Detail::Cpu().avx512;
         default: return true;
@@ -170,6 +171,9 @@ HoughKernel HoughKernelChosen(HoughKernel kernel) {
         case HoughKernel::Avx2:
             return HoughKernelSupported(HoughKernel::Avx2) ? HoughKernel::Avx2
                                                            : HoughKernel::Baseline;
+        case HoughKernel::Lanes512:
+            if (HoughKernelSupported(HoughKernel::Lanes512)) return HoughKernel::Lanes512;
+            [[fallthrough]];
         case HoughKernel::Lanes:
             return HoughKernelSupported(HoughKernel::Lanes) ? HoughKernel::Lanes
                                                             : HoughKernel::Baseline;
@@ -182,6 +186,7 @@ const char* HoughKernelName(HoughKernel kernel) {
         case HoughKernel::Auto: return "auto";
         case HoughKernel::Baseline: return "baseline";
         case HoughKernel::Lanes: return "lanes";
+        case HoughKernel::Lanes512: return "lanes512";
         case HoughKernel::RangeCheckFallback: return "range-check";
         case HoughKernel::Avx2: return "avx2";
         case HoughKernel::Avx512: return "avx512";
@@ -223,11 +228,13 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
 
     HoughKernel kernel = HoughKernelChosen(options.kernel);
     // The run kernels add the votes of sparse columns one by one into angle-major bins, where the
-    // lanes kernel's distance-major bins keep the block's votes of one row in fewer cache lines:
-    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel.
+    // lanes kernels' distance-major bins keep the block's votes of one row in fewer cache lines:
+    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel of the
+    // same instruction set.
     if ((kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) &&
         copy.denseNonZero < copy.sparseNonZero)
-        kernel = HoughKernel::Lanes;
+        kernel = HoughKernelChosen(kernel == HoughKernel::Avx512 ? HoughKernel::Lanes512
+                                                                 : HoughKernel::Lanes);
     const std::uint32_t block =
         kernel == HoughKernel::Baseline ? Detail::kBaselineBlock : Detail::kWideBlock;
     const std::uint32_t blocks = (n + block - 1) / block;
@@ -279,6 +286,7 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
         std::fill(own, own + binsPerBlock, 0.0f);
         switch (kernel) {
             case HoughKernel::Lanes: Detail::AccumulateBlockWide(job, first, own); break;
+            case HoughKernel::Lanes512: Detail::AccumulateBlockLanes512(job, first, own); break;
             case HoughKernel::Baseline: Detail::AccumulateBlockBaseline(job, first, own); break;
             default:
                 for (std::uint32_t j = 0; j < n; ++j)

@@ -216,16 +216,17 @@ std::string ParamName(const ::testing::TestParamInfo<HoughKernel>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, HoughKernelTest,
                          ::testing::Values(HoughKernel::Auto, HoughKernel::Baseline,
-                                           HoughKernel::Lanes, HoughKernel::Avx2,
-                                           HoughKernel::Avx512, HoughKernel::RangeCheckFallback),
+                                           HoughKernel::Lanes, HoughKernel::Lanes512,
+                                           HoughKernel::Avx2, HoughKernel::Avx512,
+                                           HoughKernel::RangeCheckFallback),
                          ParamName);
 
 // ---- Choosing a kernel -----------------------------------------------------------------------
 
 TEST(HoughKernelChoiceTest, NothingUnsupportedIsChosen) {
     for (HoughKernel k :
-         {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Avx2,
-          HoughKernel::Avx512, HoughKernel::RangeCheckFallback}) {
+         {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Lanes512,
+          HoughKernel::Avx2, HoughKernel::Avx512, HoughKernel::RangeCheckFallback}) {
         const HoughKernel chosen = HoughKernelChosen(k);
         EXPECT_NE(chosen, HoughKernel::Auto);
         EXPECT_TRUE(HoughKernelSupported(chosen)) << HoughKernelName(k);
@@ -235,6 +236,8 @@ TEST(HoughKernelChoiceTest, NothingUnsupportedIsChosen) {
                 HoughKernelSupported(HoughKernel::Avx2));
     EXPECT_TRUE(!HoughKernelSupported(HoughKernel::Avx2) ||
                 HoughKernelSupported(HoughKernel::Lanes));
+    EXPECT_EQ(HoughKernelSupported(HoughKernel::Lanes512),
+              HoughKernelSupported(HoughKernel::Avx512));
     const std::string features = HoughCpuFeatures();
     EXPECT_EQ(Detail::Cpu().avx2, features.find("avx2") != std::string::npos) << features;
     EXPECT_EQ(Detail::Cpu().avx512, features.find("avx512bw") != std::string::npos &&

@@ -25,9 +25,13 @@ namespace {
 
 using namespace Testing;
 
-const HoughKernel kAllKernels[] = {HoughKernel::Auto,   HoughKernel::Baseline,
-                                   HoughKernel::Lanes,  HoughKernel::Avx2,
-                                   HoughKernel::Avx512, HoughKernel::RangeCheckFallback};
+const HoughKernel kAllKernels[] = {HoughKernel::Auto,
+                                   HoughKernel::Baseline,
+                                   HoughKernel::Lanes,
+                                   HoughKernel::Lanes512,
+                                   HoughKernel::Avx2,
+                                   HoughKernel::Avx512,
+                                   HoughKernel::RangeCheckFallback};
 
 // ---- The reference loop ---------------------------------------------------------------------
 
