@@ -35,6 +35,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <type_traits>
 
 #include "compute/Hough.h"
 #include "compute/HoughDetail.h"
@@ -69,7 +70,32 @@ struct WorkingCopy {
 
 // Built on `threads` threads, each taking one stripe of consecutive source columns (a multiple of
 // 16 wide): a column's count and values are written by one thread only, and with one thread the
-// rows are read whole, as a row-major image is best read.
+// rows are read whole, as a row-major image is best read. Each row is read in groups of kGroup
+// pixels, and a group whose bits are all zero is passed over whole (sparse images are mostly such
+// groups): its pixels are all +0 or -0, whatever the type, so each converts to a float zero and
+// neither counts nor is stored. A group with any other bit set, or with a dense column, goes pixel
+// by pixel as before; a double too small for a float, say, is tested there.
+constexpr std::uint32_t kGroup = 16;
+
+template <class T>
+bool GroupIsZero(const T* pixels) {
+    static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8,
+                  "pixels are read as 8-, 16-, 32- or 64-bit words");
+    using Word = std::conditional_t<
+        sizeof(T) == 1, std::uint8_t,
+        std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                           std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
+    // Every bit but a floating-point sign.
+    constexpr Word magnitude =
+        std::numeric_limits<Word>::max() >> (std::is_floating_point_v<T> ? 1 : 0);
+    Word any = 0;
+    for (std::uint32_t p = 0; p < kGroup; ++p) {
+        Word word;
+        std::memcpy(&word, pixels + p, sizeof word);
+        any |= word;
+    }
+    return (any & magnitude) == 0;
+}
 
 template <class T>
 WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t height,
@@ -89,8 +115,12 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         std::uint32_t* count = counts.get() + left;
         for (std::uint32_t sk = 0; sk < height; ++sk) {
             const T* src = in + std::size_t{sk} * width;
-            for (std::uint32_t sj = from; sj < to; ++sj)
-                count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+            for (std::uint32_t group = from; group < to; group += kGroup) {
+                const std::uint32_t end = std::min(to, group + kGroup);
+                if (end - group == kGroup && GroupIsZero(src + group)) continue;
+                for (std::uint32_t sj = group; sj < end; ++sj)
+                    count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+            }
         }
     });
 
@@ -113,6 +143,12 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
     std::fill(copy.values.get() + valueTotal, copy.values.get() + valueTotal + Detail::kValuePad,
               0.0f);
     copy.rows = Allocate<std::uint32_t>(rowTotal);
+    // Groups of source columns that hold a dense column, whose zeros are stored too.
+    const std::uint32_t groups = (width + kGroup - 1) / kGroup;
+    std::unique_ptr<bool[]> denseGroup = Allocate<bool>(groups);
+    std::fill(denseGroup.get(), denseGroup.get() + groups, false);
+    for (std::uint32_t sj = 0; sj < width; ++sj)
+        if (copy.columns[left + sj].dense) denseGroup[sj / kGroup] = true;
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
     // non-zero rows in ascending order; counts[] now counts what has been stored.
@@ -134,15 +170,21 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         for (std::uint32_t sk = 0; sk < height; ++sk) {
             const T* src = in + std::size_t{sk} * width;
             const std::uint32_t k = top + sk;
-            for (std::uint32_t sj = from; sj < to; ++sj) {
-                const float x = static_cast<float>(src[sj]);
-                const ColumnInfo& c = columns[sj];
-                if (c.dense) {
-                    values[c.valueOffset + k] = x;
-                } else if (x != 0.0f) {
-                    values[c.valueOffset + stored[sj]] = x;
-                    rows[c.rowOffset + stored[sj]] = k;
-                    ++stored[sj];
+            for (std::uint32_t group = from; group < to; group += kGroup) {
+                const std::uint32_t end = std::min(to, group + kGroup);
+                if (end - group == kGroup && !denseGroup[group / kGroup] &&
+                    GroupIsZero(src + group))
+                    continue;
+                for (std::uint32_t sj = group; sj < end; ++sj) {
+                    const float x = static_cast<float>(src[sj]);
+                    const ColumnInfo& c = columns[sj];
+                    if (c.dense) {
+                        values[c.valueOffset + k] = x;
+                    } else if (x != 0.0f) {
+                        values[c.valueOffset + stored[sj]] = x;
+                        rows[c.rowOffset + stored[sj]] = k;
+                        ++stored[sj];
+                    }
                 }
             }
         }
