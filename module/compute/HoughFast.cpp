@@ -34,6 +34,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <thread>
 #include <type_traits>
 
@@ -322,7 +323,14 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     const std::size_t binsPerBlock = std::size_t{n} * block;
     std::unique_ptr<float[]> bins = Allocate<float>(std::uint64_t{threads} * binsPerBlock);
 
-    Detail::RunBlocks(blocks, threads, [&](std::uint32_t b, unsigned thread) {
+    // Blocks taken one after another by different threads would write neighbouring stretches of
+    // every result row at once, sharing the cache line between them: the blocks are handed out in
+    // the order b = c * stride mod blocks, stride about half the blocks and coprime to their
+    // number (so every block comes once), which keeps the blocks in work far apart.
+    std::uint32_t stride = blocks / 2 + 1;
+    while (std::gcd(stride, blocks) != 1) ++stride;
+    Detail::RunBlocks(blocks, threads, [&](std::uint32_t c, unsigned thread) {
+        const auto b = static_cast<std::uint32_t>(std::uint64_t{c} * stride % blocks);
         const std::uint32_t first = b * block;
         float* own = bins.get() + thread * binsPerBlock;
         std::fill(own, own + binsPerBlock, 0.0f);
