@@ -1,8 +1,9 @@
 // The fast path of the Hough transform: a column-major working copy of the (padded) input, blocks
 // of consecutive angles spread over threads, and a SIMD kernel chosen by CPU. The run kernels
 // (HoughRuns.cpp) accumulate into an angle-major copy of the result that is transposed at the
-// end; the lanes kernels (HoughKernels.cpp) into a small distance-major buffer per thread, the
-// block's angles side by side, copied into the block's columns of the result.
+// end; the lanes kernels (HoughKernels.cpp, HoughLanesAvx512.cpp) into a small distance-major
+// buffer per thread, the block's angles side by side, copied into the block's columns of the
+// result.
 //
 // Every bin of a square input is in range. For n >= 2 and angle i, theta = i * K / cx lies in
 // [0, 2K] with 2K < pi, so v = sin(theta) >= 0 (checked below all the same). Exactly,
