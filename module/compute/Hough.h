@@ -27,15 +27,29 @@ double HoughDistanceFactor(std::uint32_t n);
 
 // Which inner kernel the fast path runs.
 // - Auto: the fastest this CPU runs (AVX-512, then AVX2, then Baseline).
+// - Avx2, Avx512: the run kernels (AVX2; AVX-512 F/BW/VL). An image whose non-zero pixels lie
+//   mostly in sparse columns takes the lanes kernel of the same instruction set instead (Lanes,
+//   Lanes512), with Auto too: its runs are one vote long.
 // - Baseline: the portable lanes kernel (SSE2, or plain C++ without it), which 32-bit builds use.
 // - Lanes (also spelled Wide): the AVX2 lanes kernel, the fast path's default before the run
 //   kernels; kept so that old and new can be compared in one run.
-// - Avx2, Avx512: the run kernels (AVX2; AVX-512 F/BW/VL).
+// - Lanes512: the AVX-512 lanes kernel (F/BW/VL): per pixel, the block's 16 votes as one gather,
+//   add and scatter.
 // - RangeCheckFallback: the straightforward per-vote arithmetic for every column, as used when a
 //   column's range check fails.
 // A kernel the CPU (or the build) lacks is never executed: the fastest supported kernel below it
-// runs instead (Avx512 -> Avx2 -> Baseline, Lanes -> Baseline); HoughKernelChosen tells which.
-enum class HoughKernel { Auto, Baseline, Lanes, RangeCheckFallback, Avx2, Avx512, Wide = Lanes };
+// runs instead (Avx512 -> Avx2 -> Baseline, Lanes512 -> Lanes -> Baseline); HoughKernelChosen tells
+// which.
+enum class HoughKernel {
+    Auto,
+    Baseline,
+    Lanes,
+    RangeCheckFallback,
+    Avx2,
+    Avx512,
+    Lanes512,
+    Wide = Lanes
+};
 
 struct HoughOptions {
     unsigned threads = 0;  // 0: one per hardware thread
@@ -48,7 +62,7 @@ bool HoughKernelSupported(HoughKernel kernel);
 // The kernel that a request for `kernel` runs on this CPU: never Auto, never an unsupported one.
 HoughKernel HoughKernelChosen(HoughKernel kernel);
 
-// A short name: "baseline", "lanes", "avx2", "avx512", "range-check", "auto".
+// A short name: "baseline", "lanes", "lanes512", "avx2", "avx512", "range-check", "auto".
 const char* HoughKernelName(HoughKernel kernel);
 
 // The instruction-set features of this CPU that the kernels care about, as a space-separated list

@@ -73,6 +73,11 @@ void AccumulateBlockBaseline(const HoughJob& job, std::uint32_t first, float* bi
 void AccumulateBlockWide(const HoughJob& job, std::uint32_t first, float* bins);
 bool WideKernelBuilt();  // false when this build has no AVX2 lanes kernel
 
+// The AVX-512 lanes kernel: the same block, bins and order as AccumulateBlockWide, each pixel's
+// votes gathered, added and scattered (HoughLanesAvx512.cpp).
+void AccumulateBlockLanes512(const HoughJob& job, std::uint32_t first, float* bins);
+bool Lanes512KernelBuilt();  // false when this build has no AVX-512 code
+
 // What this CPU (and this build) can run, detected once with cpuid and xgetbv.
 struct CpuSupport {
     bool avx2;           // AVX2 and POPCNT, with the YMM state enabled by the operating system

@@ -1,8 +1,9 @@
 // The fast path of the Hough transform: a column-major working copy of the (padded) input, blocks
 // of consecutive angles spread over threads, and a SIMD kernel chosen by CPU. The run kernels
 // (HoughRuns.cpp) accumulate into an angle-major copy of the result that is transposed at the
-// end; the lanes kernels (HoughKernels.cpp) into a small distance-major buffer per thread, the
-// block's angles side by side, copied into the block's columns of the result.
+// end; the lanes kernels (HoughKernels.cpp, HoughLanesAvx512.cpp) into a small distance-major
+// buffer per thread, the block's angles side by side, copied into the block's columns of the
+// result.
 //
 // Every bin of a square input is in range. For n >= 2 and angle i, theta = i * K / cx lies in
 // [0, 2K] with 2K < pi, so v = sin(theta) >= 0 (checked below all the same). Exactly,
@@ -34,7 +35,9 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <thread>
+#include <type_traits>
 
 #include "compute/Hough.h"
 #include "compute/HoughDetail.h"
@@ -69,7 +72,32 @@ struct WorkingCopy {
 
 // Built on `threads` threads, each taking one stripe of consecutive source columns (a multiple of
 // 16 wide): a column's count and values are written by one thread only, and with one thread the
-// rows are read whole, as a row-major image is best read.
+// rows are read whole, as a row-major image is best read. Each row is read in groups of kGroup
+// pixels, and a group whose bits are all zero is passed over whole (sparse images are mostly such
+// groups): its pixels are all +0 or -0, whatever the type, so each converts to a float zero and
+// neither counts nor is stored. A group with any other bit set, or with a dense column, goes pixel
+// by pixel as before; a double too small for a float, say, is tested there.
+constexpr std::uint32_t kGroup = 16;
+
+template <class T>
+bool GroupIsZero(const T* pixels) {
+    static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8,
+                  "pixels are read as 8-, 16-, 32- or 64-bit words");
+    using Word = std::conditional_t<
+        sizeof(T) == 1, std::uint8_t,
+        std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                           std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
+    // Every bit but a floating-point sign.
+    constexpr Word magnitude =
+        std::numeric_limits<Word>::max() >> (std::is_floating_point_v<T> ? 1 : 0);
+    Word any = 0;
+    for (std::uint32_t p = 0; p < kGroup; ++p) {
+        Word word;
+        std::memcpy(&word, pixels + p, sizeof word);
+        any |= word;
+    }
+    return (any & magnitude) == 0;
+}
 
 template <class T>
 WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t height,
@@ -89,8 +117,12 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         std::uint32_t* count = counts.get() + left;
         for (std::uint32_t sk = 0; sk < height; ++sk) {
             const T* src = in + std::size_t{sk} * width;
-            for (std::uint32_t sj = from; sj < to; ++sj)
-                count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+            for (std::uint32_t group = from; group < to; group += kGroup) {
+                const std::uint32_t end = std::min(to, group + kGroup);
+                if (end - group == kGroup && GroupIsZero(src + group)) continue;
+                for (std::uint32_t sj = group; sj < end; ++sj)
+                    count[sj] += static_cast<float>(src[sj]) != 0.0f ? 1u : 0u;
+            }
         }
     });
 
@@ -113,6 +145,12 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
     std::fill(copy.values.get() + valueTotal, copy.values.get() + valueTotal + Detail::kValuePad,
               0.0f);
     copy.rows = Allocate<std::uint32_t>(rowTotal);
+    // Groups of source columns that hold a dense column, whose zeros are stored too.
+    const std::uint32_t groups = (width + kGroup - 1) / kGroup;
+    std::unique_ptr<bool[]> denseGroup = Allocate<bool>(groups);
+    std::fill(denseGroup.get(), denseGroup.get() + groups, false);
+    for (std::uint32_t sj = 0; sj < width; ++sj)
+        if (copy.columns[left + sj].dense) denseGroup[sj / kGroup] = true;
 
     // Dense columns: zeros in the padding rows, every source row below. Sparse columns: the
     // non-zero rows in ascending order; counts[] now counts what has been stored.
@@ -134,15 +172,21 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
         for (std::uint32_t sk = 0; sk < height; ++sk) {
             const T* src = in + std::size_t{sk} * width;
             const std::uint32_t k = top + sk;
-            for (std::uint32_t sj = from; sj < to; ++sj) {
-                const float x = static_cast<float>(src[sj]);
-                const ColumnInfo& c = columns[sj];
-                if (c.dense) {
-                    values[c.valueOffset + k] = x;
-                } else if (x != 0.0f) {
-                    values[c.valueOffset + stored[sj]] = x;
-                    rows[c.rowOffset + stored[sj]] = k;
-                    ++stored[sj];
+            for (std::uint32_t group = from; group < to; group += kGroup) {
+                const std::uint32_t end = std::min(to, group + kGroup);
+                if (end - group == kGroup && !denseGroup[group / kGroup] &&
+                    GroupIsZero(src + group))
+                    continue;
+                for (std::uint32_t sj = group; sj < end; ++sj) {
+                    const float x = static_cast<float>(src[sj]);
+                    const ColumnInfo& c = columns[sj];
+                    if (c.dense) {
+                        values[c.valueOffset + k] = x;
+                    } else if (x != 0.0f) {
+                        values[c.valueOffset + stored[sj]] = x;
+                        rows[c.rowOffset + stored[sj]] = k;
+                        ++stored[sj];
+                    }
                 }
             }
         }
@@ -155,6 +199,7 @@ WorkingCopy BuildWorkingCopy(const T* in, std::uint32_t width, std::uint32_t hei
 bool HoughKernelSupported(HoughKernel kernel) {
     switch (kernel) {
         case HoughKernel::Lanes: return Detail::WideKernelBuilt() && Detail::Cpu().avx2;
+        case HoughKernel::Lanes512: return Detail::Lanes512KernelBuilt() && Detail::Cpu().avx512;
         case HoughKernel::Avx2: return Detail::kRunKernelsBuilt && Detail::Cpu().avx2;
         case HoughKernel::Avx512: return Detail::kRunKernelsBuilt && Detail::Cpu().avx512;
         default: return true;
@@ -170,6 +215,9 @@ HoughKernel HoughKernelChosen(HoughKernel kernel) {
         case HoughKernel::Avx2:
             return HoughKernelSupported(HoughKernel::Avx2) ? HoughKernel::Avx2
                                                            : HoughKernel::Baseline;
+        case HoughKernel::Lanes512:
+            if (HoughKernelSupported(HoughKernel::Lanes512)) return HoughKernel::Lanes512;
+            [[fallthrough]];
         case HoughKernel::Lanes:
             return HoughKernelSupported(HoughKernel::Lanes) ? HoughKernel::Lanes
                                                             : HoughKernel::Baseline;
@@ -182,6 +230,7 @@ const char* HoughKernelName(HoughKernel kernel) {
         case HoughKernel::Auto: return "auto";
         case HoughKernel::Baseline: return "baseline";
         case HoughKernel::Lanes: return "lanes";
+        case HoughKernel::Lanes512: return "lanes512";
         case HoughKernel::RangeCheckFallback: return "range-check";
         case HoughKernel::Avx2: return "avx2";
         case HoughKernel::Avx512: return "avx512";
@@ -223,11 +272,13 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
 
     HoughKernel kernel = HoughKernelChosen(options.kernel);
     // The run kernels add the votes of sparse columns one by one into angle-major bins, where the
-    // lanes kernel's distance-major bins keep the block's votes of one row in fewer cache lines:
-    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel.
+    // lanes kernels' distance-major bins keep the block's votes of one row in fewer cache lines:
+    // an image whose non-zero pixels lie mostly in sparse columns goes to the lanes kernel of the
+    // same instruction set.
     if ((kernel == HoughKernel::Avx2 || kernel == HoughKernel::Avx512) &&
         copy.denseNonZero < copy.sparseNonZero)
-        kernel = HoughKernel::Lanes;
+        kernel = HoughKernelChosen(kernel == HoughKernel::Avx512 ? HoughKernel::Lanes512
+                                                                 : HoughKernel::Lanes);
     const std::uint32_t block =
         kernel == HoughKernel::Baseline ? Detail::kBaselineBlock : Detail::kWideBlock;
     const std::uint32_t blocks = (n + block - 1) / block;
@@ -273,12 +324,20 @@ void HoughTransform(const T* in, std::uint32_t width, std::uint32_t height, floa
     const std::size_t binsPerBlock = std::size_t{n} * block;
     std::unique_ptr<float[]> bins = Allocate<float>(std::uint64_t{threads} * binsPerBlock);
 
-    Detail::RunBlocks(blocks, threads, [&](std::uint32_t b, unsigned thread) {
+    // Blocks taken one after another by different threads would write neighbouring stretches of
+    // every result row at once, sharing the cache line between them: the blocks are handed out in
+    // the order b = c * stride mod blocks, stride about half the blocks and coprime to their
+    // number (so every block comes once), which keeps the blocks in work far apart.
+    std::uint32_t stride = blocks / 2 + 1;
+    while (std::gcd(stride, blocks) != 1) ++stride;
+    Detail::RunBlocks(blocks, threads, [&](std::uint32_t c, unsigned thread) {
+        const auto b = static_cast<std::uint32_t>(std::uint64_t{c} * stride % blocks);
         const std::uint32_t first = b * block;
         float* own = bins.get() + thread * binsPerBlock;
         std::fill(own, own + binsPerBlock, 0.0f);
         switch (kernel) {
             case HoughKernel::Lanes: Detail::AccumulateBlockWide(job, first, own); break;
+            case HoughKernel::Lanes512: Detail::AccumulateBlockLanes512(job, first, own); break;
             case HoughKernel::Baseline: Detail::AccumulateBlockBaseline(job, first, own); break;
             default:
                 for (std::uint32_t j = 0; j < n; ++j)

@@ -1,8 +1,8 @@
-// The lanes kernels of the fast Hough path (the run kernels are in HoughRuns*.cpp). Each takes one
-// block of consecutive angles and walks every column of the working copy once, in ascending column
-// order; within a column it visits the stored rows in ascending order and, for each, computes the
-// distance bin of every angle of the block at once in SIMD doubles, then adds the pixel to those
-// bins one by one.
+// The baseline and AVX2 lanes kernels of the fast Hough path (the AVX-512 one is in
+// HoughLanesAvx512.cpp, the run kernels in HoughRuns*.cpp). Each takes one block of consecutive
+// angles and walks every column of the working copy once, in ascending column order; within a
+// column it visits the stored rows in ascending order and, for each, computes the distance bin of
+// every angle of the block at once in SIMD doubles, then adds the pixel to those bins one by one.
 //
 // Why this gives the reference's bits:
 // - Angle i only ever writes column i of the result, so the angles of a block, and the blocks of

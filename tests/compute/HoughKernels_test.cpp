@@ -202,6 +202,102 @@ TEST_P(HoughKernelTest, OneColumnOneRunAtAngleZero) {
     ExpectMatches(image, n, {1}, "one column");
 }
 
+// The bin of pixel (j, k) for angle i, as the reference computes it.
+std::int32_t BinOf(std::uint32_t n, std::uint32_t i, std::uint32_t j, std::uint32_t k) {
+    double u, v;
+    Detail::AngleCosSin(i, n / 2, &u, &v);
+    const double dj = static_cast<double>(std::int64_t{j} - n / 2);
+    const double dk = static_cast<double>(std::int64_t{k} - n / 2);
+    return static_cast<std::int32_t>((dj * u + dk * v) * HoughDistanceFactor(n) + n / 2);
+}
+
+// A sparse image whose votes pile into a few elements: one column with a long stretch of
+// consecutive rows (at the angles near 0 they all go to one element, pixel after pixel), and
+// lines across the image at right angles to some angles' directions (for those angles one pixel
+// of nearly every column goes to one element, and the column's other pixels take the angle
+// elsewhere in between). Values of mixed magnitude and sign, so that adding any two of one
+// element's votes in the other order changes its bits.
+std::vector<float> PiledUpVotes(std::uint32_t n, std::uint64_t seed) {
+    Random random(seed);
+    auto value = [&] {
+        const int exponent = static_cast<int>(random.Below(40)) - 20;
+        return std::ldexp(static_cast<float>(random.Unit()) + 0.5f, exponent) *
+               (random.Below(2) ? 1.0f : -1.0f);
+    };
+    std::vector<float> image(std::size_t{n} * n, 0.0f);
+    for (float& x : image)
+        if (random.Below(60) == 0) x = value();
+    const std::uint32_t column = n / 5;
+    for (std::uint32_t k = 0; k < n; ++k)
+        image[std::size_t{k} * n + column] = k >= 3 && k < 3 + n / 2 - 2 ? value() : 0.0f;
+    const double f = HoughDistanceFactor(n);
+    for (std::uint32_t i : {n / 4, n / 2, n / 2 + 7, 3 * n / 4}) {
+        double u, v;
+        Detail::AngleCosSin(i, n / 2, &u, &v);
+        for (double rho : {0.3 * n, 0.55 * n}) {
+            // (j - cx) u + (k - cy) v = (rho - cy) / f, solved for k.
+            for (std::uint32_t j = 0; j < n; ++j) {
+                const double dj = static_cast<double>(std::int64_t{j} - n / 2);
+                const double k = n / 2 + ((rho - n / 2) / f - dj * u) / v;
+                if (k >= 0 && k < n && j != column)
+                    image[static_cast<std::size_t>(k) * n + j] = value();
+            }
+        }
+    }
+    return image;
+}
+
+TEST_P(HoughKernelTest, SparseVotesPiledIntoOneElementKeepTheirOrder) {
+    for (std::uint32_t n : {200u, 201u}) {
+        const std::vector<float> image = PiledUpVotes(n, n);
+        // What the image holds: for angle n / 2, many returns to an element left before (the
+        // same element hit again after the angle's votes went elsewhere), and for angle 0 a
+        // long stretch of successive votes into one element.
+        for (std::uint32_t i : {0u, n / 2}) {
+            std::map<std::int32_t, int> left;
+            std::int32_t last = -1;
+            int streak = 0, longest = 0, returns = 0;
+            for (std::uint32_t j = 0; j < n; ++j)
+                for (std::uint32_t k = 0; k < n; ++k) {
+                    if (image[std::size_t{k} * n + j] == 0.0f) continue;
+                    const std::int32_t bin = BinOf(n, i, j, k);
+                    streak = bin == last ? streak + 1 : 1;
+                    longest = std::max(longest, streak);
+                    if (bin != last) {
+                        returns += left.count(bin) ? 1 : 0;
+                        left[last] = 1;
+                    }
+                    last = bin;
+                }
+            if (i == 0) {
+                EXPECT_GE(longest, static_cast<int>(n / 2 - 2)) << n;
+            } else {
+                EXPECT_GE(returns, static_cast<int>(n / 2)) << n;
+            }
+        }
+        ExpectMatches(image, n, {1, 2}, "piled-up votes");
+    }
+}
+
+TEST_P(HoughKernelTest, SparseColumnsAtTheEdges) {
+    // Non-zero pixels only in the first two and the last two columns, the first and last rows
+    // among them, and in the first and last rows: the bins of the image's corners, which are
+    // each angle's extreme distances.
+    for (std::uint32_t n : {16u, 17u, 32u, 33u, 64u, 65u, 127u}) {
+        Random random(n * 3);
+        std::vector<float> image(std::size_t{n} * n, 0.0f);
+        for (std::uint32_t j : {0u, 1u, n - 2, n - 1}) {
+            for (std::uint32_t k = 0; k < n; ++k)
+                if (k == 0 || k == n - 1 || random.Below(4) == 0)
+                    image[std::size_t{k} * n + j] = Pixel(random, 0.05) - 50.0f;
+        }
+        for (std::uint32_t k : {0u, n - 1})
+            for (std::uint32_t j = 2; j + 2 < n; ++j)
+                if (random.Below(3) == 0) image[std::size_t{k} * n + j] = Pixel(random, 0.0);
+        ExpectMatches(image, n, {1, 3}, "edge columns");
+    }
+}
+
 TEST_P(HoughKernelTest, ThreadCountsBeyondTheWork) {
     const std::uint32_t n = 20;  // two blocks of 16 angles, three of 8
     const std::vector<float> image = Image(n, 20, 0.5, 0.0);
@@ -216,16 +312,17 @@ std::string ParamName(const ::testing::TestParamInfo<HoughKernel>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, HoughKernelTest,
                          ::testing::Values(HoughKernel::Auto, HoughKernel::Baseline,
-                                           HoughKernel::Lanes, HoughKernel::Avx2,
-                                           HoughKernel::Avx512, HoughKernel::RangeCheckFallback),
+                                           HoughKernel::Lanes, HoughKernel::Lanes512,
+                                           HoughKernel::Avx2, HoughKernel::Avx512,
+                                           HoughKernel::RangeCheckFallback),
                          ParamName);
 
 // ---- Choosing a kernel -----------------------------------------------------------------------
 
 TEST(HoughKernelChoiceTest, NothingUnsupportedIsChosen) {
     for (HoughKernel k :
-         {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Avx2,
-          HoughKernel::Avx512, HoughKernel::RangeCheckFallback}) {
+         {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Lanes512,
+          HoughKernel::Avx2, HoughKernel::Avx512, HoughKernel::RangeCheckFallback}) {
         const HoughKernel chosen = HoughKernelChosen(k);
         EXPECT_NE(chosen, HoughKernel::Auto);
         EXPECT_TRUE(HoughKernelSupported(chosen)) << HoughKernelName(k);
@@ -235,6 +332,8 @@ TEST(HoughKernelChoiceTest, NothingUnsupportedIsChosen) {
                 HoughKernelSupported(HoughKernel::Avx2));
     EXPECT_TRUE(!HoughKernelSupported(HoughKernel::Avx2) ||
                 HoughKernelSupported(HoughKernel::Lanes));
+    EXPECT_EQ(HoughKernelSupported(HoughKernel::Lanes512),
+              HoughKernelSupported(HoughKernel::Avx512));
     const std::string features = HoughCpuFeatures();
     EXPECT_EQ(Detail::Cpu().avx2, features.find("avx2") != std::string::npos) << features;
     EXPECT_EQ(Detail::Cpu().avx512, features.find("avx512bw") != std::string::npos &&

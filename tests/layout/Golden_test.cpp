@@ -88,8 +88,8 @@ TEST(GoldenResults, HoughTransformGivesTheGoldenBitsWithEveryKernelAndThreadCoun
         if (c.operation != Operation::Hough) continue;
         // A kernel this CPU lacks runs the next narrower one: the golden bits hold either way.
         for (HoughKernel kernel :
-             {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Avx2,
-              HoughKernel::Avx512, HoughKernel::RangeCheckFallback})
+             {HoughKernel::Auto, HoughKernel::Baseline, HoughKernel::Lanes, HoughKernel::Lanes512,
+              HoughKernel::Avx2, HoughKernel::Avx512, HoughKernel::RangeCheckFallback})
             for (unsigned threads : {1u, 2u, 3u})
                 EXPECT_EQ(Golden(i), ChecksumOf(Transform(c, {threads, kernel})))
                     << ModuleCheck::Name(c) << ", kernel "
