@@ -15,12 +15,6 @@ constexpr const char* kLifecycle = "lifecycle";
 constexpr const char* kEntryNames[] = {"startup", "run", "cleanup", "shutdown"};
 constexpr int kEntryCount = 4;
 
-std::string hex(std::uint32_t h) {
-    std::ostringstream out;
-    out << "0x" << std::hex << h;
-    return out.str();
-}
-
 // Module counts on Function handles, per signature.
 std::map<std::string, int> FunctionHolds(const Host& host) {
     std::map<std::string, int> holds;
@@ -138,8 +132,8 @@ class RunFindings {
         std::string held;
         for (const LeakReport::HeldObject& o : leaks.objects) {
             if (functions && o.kind == ObjectKind::Function) continue;
-            held += "held: " + std::string(kindName(o.kind)) + " " + hex(o.handle) + " count " +
-                    std::to_string(o.moduleCount) +
+            held += "held: " + std::string(kindName(o.kind)) + " " + hexHandle(o.handle) +
+                    " count " + std::to_string(o.moduleCount) +
                     (o.description.empty() ? "" : " (" + o.description + ")") + "\n";
         }
         if (functions) {
@@ -221,12 +215,12 @@ CallRun RunCall(Host& host, const SweptCall& call, const PlannedFault& fault,
             if (!host.isAlive(h)) {
                 if (findings)
                     findings->add(FindingKind::BadResult,
-                                  "returned " + hex(h) + ", which is no live object");
+                                  "returned " + hexHandle(h) + ", which is no live object");
             } else if (host.moduleReferences(h) <= 0) {
                 if (findings) {
                     findings->add(FindingKind::BadResult,
                                   "returned " + std::string(kindName(*host.kindOf(h))) + " " +
-                                      hex(h) + " without a count for the host");
+                                      hexHandle(h) + " without a count for the host");
                 }
             } else {
                 // The host takes over the returned count and lets go of the result.

@@ -277,13 +277,7 @@ ImageInfo Host::image(Vorna::Handle h) const {
     if (!isImage(h)) throw std::invalid_argument(hexHandle(h) + " is no live image");
     const ImageData& d = *fState->find(h)->image;
     ImageInfo info;
-    info.type = d.type;
-    info.sizes = d.sizes;
-    info.name = d.name;
-    info.packedComplex = d.packedComplex;
-    info.label = d.label;
-    info.dimensionCalibrations = d.dimensionCalibrations;
-    info.intensityCalibration = d.intensityCalibration;
+    static_cast<ImageSpec&>(info) = d;
     info.bytes = d.bytes;
     info.activeLocks = d.activeLocks;
     info.dataChangedCount = d.dataChangedCount;

@@ -62,6 +62,9 @@ constexpr std::uint32_t kDefaultHostVersion = QZ_FIRST_VERSION_WITH_IMAGE_LOCKIN
 constexpr std::int32_t kErrorTextCopied = QZ_ERROR_TEXT_COPIED;
 constexpr std::int32_t kErrorText = QZ_ERROR_TEXT;
 constexpr std::int32_t kErrorOutOfMemory = QZ_ERROR_OUT_OF_MEMORY;
+// "0x1a2b": how the host's messages write a handle.
+std::string hexHandle(Vorna::Handle h);
+
 // This host's text for a text code without a text.
 extern const char* const kUnspecifiedErrorText;  // "An unspecified error has occurred."
 

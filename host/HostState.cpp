@@ -104,14 +104,8 @@ Vorna::Handle Host::State::newImage(const ImageSpec& spec, int moduleCount, int 
                                     bool fill) {
     validateImageSpec(spec);
     auto data = std::make_shared<ImageData>();
-    data->type = spec.type;
-    data->sizes = spec.sizes;
-    data->name = spec.name;
-    data->packedComplex = spec.packedComplex;
-    data->label = spec.label;
-    data->dimensionCalibrations = spec.dimensionCalibrations;
+    static_cast<ImageSpec&>(*data) = spec;
     data->dimensionCalibrations.resize(spec.sizes.size());
-    data->intensityCalibration = spec.intensityCalibration;
     data->bytes.assign(data->elementCount() * elementSize(spec.type), 0);
     if (fill) {
         for (std::size_t i = 0; i < data->bytes.size(); ++i)

@@ -178,7 +178,6 @@ void installStandardFunctions(Host& host);
 // Gives back what a dying document, display, component, window or ROI holds (ViewState.cpp).
 void releaseViewLinks(Host::State& s, HostObject& o);
 
-std::string hexHandle(Vorna::Handle h);
 std::u16string latin1ToUnits(const char* bytes, std::size_t n);
 std::string unitsToLatin1(const std::u16string& units);
 

@@ -297,14 +297,7 @@ void defineCalibration(Host& host, Host::State& s) {
 void defineCopiesAndTags(Host& host, Host::State& s) {
     host.define("ImageRef ImageClone( ImageRef )", [&s](NativeCall& c) {
         const ImageData& d = Model::imageParam(c, 0);
-        ImageSpec spec;
-        spec.type = d.type;
-        spec.sizes = d.sizes;
-        spec.name = d.name;
-        spec.packedComplex = d.packedComplex;
-        spec.label = d.label;
-        spec.dimensionCalibrations = d.dimensionCalibrations;
-        spec.intensityCalibration = d.intensityCalibration;
+        const ImageSpec spec = d;  // everything it was made of
         Vorna::Handle h = s.newImage(spec, 1, 0, false);
         ImageData& copy = *s.find(h)->image;
         copy.bytes = d.bytes;

@@ -64,15 +64,9 @@ struct ImageSpec {
     Calibration intensityCalibration{};
 };
 
-// A snapshot of an image, for tests and the runner.
-struct ImageInfo {
-    ElementType type = ElementType::Float32;
-    std::vector<std::uint32_t> sizes;
-    std::string name;
-    bool packedComplex = false;
-    std::string label;
-    std::vector<Calibration> dimensionCalibrations;  // one per dimension
-    Calibration intensityCalibration;
+// A snapshot of an image, for tests and the runner: what it was made of (one calibration per
+// dimension), its data and what happened to it.
+struct ImageInfo : ImageSpec {
     std::vector<unsigned char> bytes;  // copy of the data
     int activeLocks = 0;               // locks taken and not yet returned (both generations)
     int dataChangedCount = 0;          // "void ImageDataChanged( ImageRef )" calls
@@ -87,14 +81,8 @@ struct ImageInfo {
 
 // The host's own record of an image; shared by the handle table and active locks, so the data
 // outlives a handle that dies while locked.
-struct ImageData {
-    ElementType type = ElementType::Float32;
-    std::vector<std::uint32_t> sizes;
-    std::string name;
-    bool packedComplex = false;
-    std::string label;
-    std::vector<Calibration> dimensionCalibrations;  // one per dimension
-    Calibration intensityCalibration;
+// Its description is what it was made of, with one calibration per dimension.
+struct ImageData : ImageSpec {
     std::vector<unsigned char> bytes;
     int activeLocks = 0;
     int dataChangedCount = 0;

@@ -10,21 +10,12 @@
 #include "DynamicLibrary.h"
 #include "ForeignCall.h"
 #include "Values.h"
+#include "Wording.h"
 
 namespace Bridge {
 namespace {
 
 using StandIn::ObjectKind;
-
-std::string hex(std::uint32_t h) {
-    std::ostringstream s;
-    s << "0x" << std::hex << h;
-    return s.str();
-}
-
-std::string plural(std::size_t n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
 
 // The libraries loaded by the hosts of this process, by canonical path: the host that has one
 // loaded, or none for a library that stayed in the process after its host unloaded it.
@@ -238,11 +229,12 @@ py::object NativeHost::takeResult(Vorna::Handle h, bool image, bool failed, cons
                                   Outcome& outcome) {
     if (h == 0) return py::none();
     if (!fHost.isAlive(h)) {
-        outcome.faults.push_back(name + " returned " + hex(h) + ", which is no live host object");
+        outcome.faults.push_back(name + " returned " + StandIn::hexHandle(h) +
+                                 ", which is no live host object");
         return py::none();
     }
     if (fHost.moduleReferences(h) <= 0) {
-        outcome.faults.push_back(name + " returned " + hex(h) +
+        outcome.faults.push_back(name + " returned " + StandIn::hexHandle(h) +
                                  " without a reference for the host");
         return py::none();
     }
@@ -303,9 +295,10 @@ Outcome NativeHost::call(int module, const std::string& name, const py::args& ar
         plans.push_back(*plan);
     }
     if (arguments.size() != sig.params.size()) {
-        std::string message = name + " takes " + plural(sig.params.size(), "argument") + ", " +
-                              std::to_string(arguments.size()) + " given; its signature is " +
-                              sig.text;
+        std::string message = name + " takes " +
+                              Tools::plural(static_cast<long long>(sig.params.size()), "argument") +
+                              ", " + std::to_string(arguments.size()) +
+                              " given; its signature is " + sig.text;
         for (const std::string& other : candidates) {
             if (other != sig.text) message += "; also registered: " + other;
         }

@@ -41,23 +41,12 @@ const DtypeRow kDtypes[] = {
 constexpr const char* kDtypeList =
     "float32, float64, int8, int16, int32, uint8, uint16, uint32, bool, complex64 or complex128";
 
-// The dtype an image of this element type comes back as.
+// The dtype an image of this element type comes back as: the element type's own name, but for
+// binary images (booleans) and RGB ones (one 32-bit word a pixel).
 const char* dtypeName(ElementType type) {
-    switch (type) {
-        case ElementType::Float32: return "float32";
-        case ElementType::Float64: return "float64";
-        case ElementType::Int8: return "int8";
-        case ElementType::Int16: return "int16";
-        case ElementType::Int32: return "int32";
-        case ElementType::UInt8: return "uint8";
-        case ElementType::UInt16: return "uint16";
-        case ElementType::UInt32: return "uint32";
-        case ElementType::Binary: return "bool";
-        case ElementType::Complex64: return "complex64";
-        case ElementType::Complex128: return "complex128";
-        case ElementType::RGB: return "uint32";
-    }
-    return "uint8";
+    if (type == ElementType::Binary) return "bool";
+    if (type == ElementType::RGB) return "uint32";
+    return StandIn::elementTypeName(type);
 }
 
 std::string typeName(py::handle value) {

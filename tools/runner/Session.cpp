@@ -17,22 +17,13 @@
 #include "Menus.h"
 #include "Module.h"
 #include "Runner.h"
+#include "Wording.h"
 
 namespace Tools {
 namespace {
 
 using StandIn::ObjectKind;
 using StandIn::Param;
-
-std::string hex(std::uint32_t h) {
-    std::ostringstream s;
-    s << "0x" << std::hex << h;
-    return s.str();
-}
-
-std::string plural(std::size_t n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
 
 std::string typeList(const StandIn::Signature& sig) {
     std::string text;
@@ -134,7 +125,8 @@ class Session {
         fHost.define("void Result( qz_string )", [this](StandIn::NativeCall& c) {
             Vorna::Handle s = c.handle(0);
             if (!fHost.isAlive(s) || fHost.kindOf(s) != ObjectKind::String) {
-                throw StandIn::ScriptError("Result: " + hex(s) + " is not a valid string.");
+                throw StandIn::ScriptError("Result: " + StandIn::hexHandle(s) +
+                                           " is not a valid string.");
             }
             fOut << fHost.readString(s) << std::flush;
         });
@@ -405,9 +397,11 @@ class Session {
             return kExitSuccess;
         }
         if (!fHost.isAlive(h))
-            return fail(name + " returned " + hex(h) + ", which is no live host object");
+            return fail(name + " returned " + StandIn::hexHandle(h) +
+                        ", which is no live host object");
         if (fHost.moduleReferences(h) <= 0) {
-            return fail(name + " returned " + hex(h) + " without a reference for the host");
+            return fail(name + " returned " + StandIn::hexHandle(h) +
+                        " without a reference for the host");
         }
         fHost.keep(h);
         int status = failed ? kExitFailure : kExitSuccess;
@@ -422,7 +416,7 @@ class Session {
         } else if (kind == ObjectKind::String) {
             fOut << fHost.readString(h) << "\n";
         } else {
-            fOut << StandIn::kindName(kind) << " " << hex(h) << "\n";
+            fOut << StandIn::kindName(kind) << " " << StandIn::hexHandle(h) << "\n";
         }
         fHost.drop(h);
         return status;

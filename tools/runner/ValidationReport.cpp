@@ -6,6 +6,8 @@
 #include <iomanip>
 #include <sstream>
 
+#include "Wording.h"
+
 namespace Tools {
 namespace {
 
@@ -29,10 +31,6 @@ std::string Indented(const std::string& text, const std::string& indent) {
         if (c == '\n') out += indent;
     }
     return out;
-}
-
-std::string Plural(long n, const std::string& word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 bool AddOnce(std::vector<std::string>& to, const std::string& text) {
@@ -66,7 +64,7 @@ std::vector<std::string> GatherModuleChecks(const WorkerOutcome& outcome,
         } else if (tag == "lifecycle" && r.size() >= 4) {
             report.lifecycleFaultPoints += ToInt(r[3]);
             report.lifecycle.push_back("lifecycle on " + r[1] + ": host calls " + r[2] + "; " +
-                                       Plural(ToInt(r[3]), "fault point"));
+                                       plural(ToInt(r[3]), "fault point"));
         } else if (tag == "unprovided" && r.size() >= 2) {
             AddUnprovided(report.moduleUnprovided, report.moduleNotes, r[1]);
         } else if (tag == "note" && r.size() >= 2) {
@@ -187,13 +185,13 @@ std::string FormatValidation(const ValidationReport& report) {
         for (const std::string& n : f.notes) out << "  note: " << n << "\n";
         if (f.casesPlanned > 0) {
             out << "  calls: " << f.casesSwept << " of " << f.casesPlanned << " (" << f.inputs
-                << "), " << Plural(f.faultPoints, "fault point") << " over "
-                << Plural(f.hostCalls, "host call") << "\n";
+                << "), " << plural(f.faultPoints, "fault point") << " over "
+                << plural(f.hostCalls, "host call") << "\n";
             out << "  errors raised (informational): ";
             if (f.errorsRaised.occurrences == 0) {
                 out << "none\n";
             } else {
-                out << "in " << Plural(f.errorsRaised.occurrences, "call")
+                out << "in " << plural(f.errorsRaised.occurrences, "call")
                     << ", first: " << f.errorsRaised.example << "\n";
             }
         }
@@ -201,12 +199,12 @@ std::string FormatValidation(const ValidationReport& report) {
         if (f.findings.empty()) out << "  no findings\n";
     }
     if (const std::size_t n = report.unprovided().size(); n > 0) {
-        out << "host limits: the module uses " << Plural(static_cast<long>(n), "host function")
+        out << "host limits: the module uses " << plural(static_cast<long>(n), "host function")
             << " the stand-in host does not provide (see the notes; not findings)\n";
     }
-    out << "validated " << Plural(static_cast<long>(report.functions.size()), "function") << ": "
-        << Plural(report.findingCount(), "finding") << " ("
-        << Plural(report.faultPoints(), "fault point") << ")\n";
+    out << "validated " << plural(static_cast<long>(report.functions.size()), "function") << ": "
+        << plural(report.findingCount(), "finding") << " ("
+        << plural(report.faultPoints(), "fault point") << ")\n";
     return out.str();
 }
 
