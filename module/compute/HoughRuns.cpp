@@ -80,6 +80,20 @@ void Transpose(const float* bins, std::size_t stride, std::uint32_t n, float* ou
 
 }  // namespace
 
+#if !defined(VORNA_HOUGH_RUN_KERNELS)
+// This build has no run kernels and never chooses them (kRunKernelsBuilt is false); the checked
+// per-vote path keeps their entries defined.
+void AccumulateRunsAvx2(const HoughJob& job, const RunBlock& block, const RunScratch&) {
+    for (std::uint32_t j = 0; j < job.n; ++j)
+        if (job.columns[j].count != 0)
+            AccumulateChecked(job, block.first, block.count, block.stride, 1, j, block.bins);
+}
+
+void AccumulateRunsAvx512(const HoughJob& job, const RunBlock& block, const RunScratch& scratch) {
+    AccumulateRunsAvx2(job, block, scratch);
+}
+#endif
+
 void AccumulateWithRuns(const HoughJob& job, bool wide, unsigned threads, float* out) {
     const std::uint32_t n = job.n;
     const std::uint32_t blocks = (n + kRunBlock - 1) / kRunBlock;

@@ -45,6 +45,8 @@ constexpr std::array<std::uint32_t, 256> kPack = PackTable();
 #pragma GCC push_options
 #pragma GCC target("avx2,avx,popcnt")
 
+#include "compute/HoughRunColumns.h"
+
 namespace Vorna::Compute::Detail {
 
 namespace {
@@ -150,108 +152,79 @@ inline void AddRuns(const float* x, const std::int32_t* starts, std::int32_t cou
     }
 }
 
-struct Lanes {
-    __m256d a[4];
-    __m256d v[4];
-    __m128i offset[4];  // g * stride
-    __m256d f;
-    __m256d cy;
-};
-
-inline __m128i LaneBins(const Lanes& l, __m256d b, int q) {
-    const __m256d rho =
-        _mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(l.a[q], _mm256_mul_pd(b, l.v[q])), l.f), l.cy);
-    return _mm256_cvttpd_epi32(rho);
-}
-
-inline bool LanesInRange(const Lanes& l, double dk, std::int32_t n) {
-    const __m256d b = _mm256_set1_pd(dk);
-    __m128i ok = _mm_set1_epi32(-1);
-    for (int q = 0; q < 4; ++q) {
-        const __m128i r = LaneBins(l, b, q);
-        ok = _mm_and_si128(ok, _mm_and_si128(_mm_cmpgt_epi32(r, _mm_set1_epi32(-1)),
-                                             _mm_cmplt_epi32(r, _mm_set1_epi32(n))));
+// The policy of the column walk (HoughRunColumns.h) in 8-lane form.
+class Kernel {
+  public:
+    Kernel(const HoughJob& job, const RunBlock& block) {
+        const auto stride = static_cast<std::int32_t>(block.stride);
+        for (int q = 0; q < 4; ++q) {
+            u_[q] = _mm256_loadu_pd(job.u + block.first + 4 * q);
+            v_[q] = _mm256_loadu_pd(job.v + block.first + 4 * q);
+            offset_[q] = _mm_mullo_epi32(_mm_setr_epi32(4 * q, 4 * q + 1, 4 * q + 2, 4 * q + 3),
+                                         _mm_set1_epi32(stride));
+        }
+        line_.f = _mm256_set1_pd(job.f);
+        line_.cy = _mm256_set1_pd(job.cy);
     }
-    return _mm_movemask_epi8(ok) == 0xFFFF;
-}
+
+    std::int32_t Starts(const HoughJob& job, double a, double v, std::int32_t* starts,
+                        std::int32_t* firstBin) {
+        line_.a = _mm256_set1_pd(a);
+        line_.v = _mm256_set1_pd(v);
+        return DenseStarts(job, line_, starts, firstBin);
+    }
+
+    void AddRuns(const float* x, const std::int32_t* starts, std::int32_t count, float* bins) {
+        Detail::AddRuns(x, starts, count, bins);
+    }
+
+    void SetColumn(double dj) {
+        const __m256d vdj = _mm256_set1_pd(dj);
+        for (int q = 0; q < 4; ++q) a_[q] = _mm256_mul_pd(vdj, u_[q]);
+    }
+
+    bool InRange(double dk, std::int32_t n) const {
+        const __m256d b = _mm256_set1_pd(dk);
+        __m128i ok = _mm_set1_epi32(-1);
+        for (int q = 0; q < 4; ++q) {
+            const __m128i r = Bins(b, q);
+            ok = _mm_and_si128(ok, _mm_and_si128(_mm_cmpgt_epi32(r, _mm_set1_epi32(-1)),
+                                                 _mm_cmplt_epi32(r, _mm_set1_epi32(n))));
+        }
+        return _mm_movemask_epi8(ok) == 0xFFFF;
+    }
+
+    void Indices(double dk, std::int32_t* index) const {
+        const __m256d b = _mm256_set1_pd(dk);
+        for (int q = 0; q < 4; ++q)
+            _mm_store_si128(reinterpret_cast<__m128i*>(index + 4 * q),
+                            _mm_add_epi32(Bins(b, q), offset_[q]));
+    }
+
+  private:
+    // The bins of angles first + 4q .. first + 4q + 3 for the row whose (k - cy) is b.
+    __m128i Bins(__m256d b, int q) const {
+        const __m256d rho = _mm256_add_pd(
+            _mm256_mul_pd(_mm256_add_pd(a_[q], _mm256_mul_pd(b, v_[q])), line_.f), line_.cy);
+        return _mm256_cvttpd_epi32(rho);
+    }
+
+    Line line_;  // one angle, for dense columns
+    __m256d u_[4];
+    __m256d v_[4];
+    __m256d a_[4];       // (j - cx) * u of the block's angles
+    __m128i offset_[4];  // g * stride
+};
 
 }  // namespace
 
 void AccumulateRunsAvx2(const HoughJob& job, const RunBlock& block, const RunScratch& scratch) {
-    const auto n = static_cast<std::int32_t>(job.n);
-    const auto stride = static_cast<std::int32_t>(block.stride);
-    Lanes lanes;
-    __m256d u[4];
-    for (int q = 0; q < 4; ++q) {
-        u[q] = _mm256_loadu_pd(job.u + block.first + 4 * q);
-        lanes.v[q] = _mm256_loadu_pd(job.v + block.first + 4 * q);
-        lanes.offset[q] = _mm_mullo_epi32(_mm_setr_epi32(4 * q, 4 * q + 1, 4 * q + 2, 4 * q + 3),
-                                          _mm_set1_epi32(stride));
-    }
-    lanes.f = _mm256_set1_pd(job.f);
-    lanes.cy = _mm256_set1_pd(job.cy);
-    Line line;
-    line.f = lanes.f;
-    line.cy = lanes.cy;
-
-    for (std::uint32_t j = 0; j < job.n; ++j) {
-        const ColumnInfo& c = job.columns[j];
-        if (c.count == 0) continue;
-        const double dj = static_cast<double>(std::int64_t{j} - std::int64_t{job.cx});
-        const float* x = job.values + c.valueOffset;
-        if (c.dense) {
-            for (std::uint32_t g = 0; g < block.count; ++g) {
-                float* bins = block.bins + g * block.stride;
-                line.a = _mm256_set1_pd(dj * job.u[block.first + g]);
-                line.v = _mm256_set1_pd(job.v[block.first + g]);
-                std::int32_t first = 0;
-                const std::int32_t count = DenseStarts(job, line, scratch.starts, &first);
-                if (count == 0)
-                    AccumulateChecked(job, block.first + g, 1, block.stride, 1, j, bins);
-                else
-                    AddRuns(x, scratch.starts, count, bins + first);
-            }
-            continue;
-        }
-        const __m256d vdj = _mm256_set1_pd(dj);
-        for (int q = 0; q < 4; ++q) lanes.a[q] = _mm256_mul_pd(vdj, u[q]);
-        const std::uint32_t* rows = job.rows + c.rowOffset;
-        if (!LanesInRange(lanes, job.dk[rows[0]], n) ||
-            !LanesInRange(lanes, job.dk[rows[c.count - 1]], n)) {
-            AccumulateChecked(job, block.first, block.count, block.stride, 1, j, block.bins);
-            continue;
-        }
-        std::int32_t* index = scratch.index;
-        for (std::uint32_t e = 0; e < c.count; ++e) {
-            const __m256d b = _mm256_set1_pd(job.dk[rows[e]]);
-            for (int q = 0; q < 4; ++q)
-                _mm_store_si128(reinterpret_cast<__m128i*>(index + 4 * q),
-                                _mm_add_epi32(LaneBins(lanes, b, q), lanes.offset[q]));
-            const float value = x[e];
-#pragma GCC unroll 16
-            for (std::uint32_t g = 0; g < kRunBlock; ++g) {
-                float* bin = block.bins + index[g];
-                *bin = *bin + value;
-            }
-        }
-    }
+    Kernel kernel(job, block);
+    WalkRunColumns(job, block, scratch, kernel);
 }
 
 }  // namespace Vorna::Compute::Detail
 
 #pragma GCC pop_options
-
-#else
-
-namespace Vorna::Compute::Detail {
-
-// Never chosen: kRunKernelsBuilt is false on this build.
-void AccumulateRunsAvx2(const HoughJob& job, const RunBlock& block, const RunScratch&) {
-    for (std::uint32_t j = 0; j < job.n; ++j)
-        if (job.columns[j].count != 0)
-            AccumulateChecked(job, block.first, block.count, block.stride, 1, j, block.bins);
-}
-
-}  // namespace Vorna::Compute::Detail
 
 #endif

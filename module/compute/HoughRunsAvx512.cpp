@@ -22,6 +22,8 @@
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx2,avx,popcnt")
 
+#include "compute/HoughRunColumns.h"
+
 namespace Vorna::Compute::Detail {
 
 namespace {
@@ -146,108 +148,77 @@ inline void AddRuns(const float* x, const std::int32_t* starts, std::int32_t cou
     }
 }
 
-// The bins of the block's 16 angles for one row, as indices into the block's bins.
-struct Lanes {
-    __m512d a[2];
-    __m512d v[2];
-    __m512i offset;  // g * stride
-    __m512d f;
-    __m512d cy;
-};
-
-inline __m512i LaneBins(const Lanes& l, double dk) {
-    const __m512d b = _mm512_set1_pd(dk);
-    __m256i half[2];
-    for (int h = 0; h < 2; ++h) {
-        const __m512d rho = _mm512_add_pd(
-            _mm512_mul_pd(_mm512_add_pd(l.a[h], _mm512_mul_pd(b, l.v[h])), l.f), l.cy);
-        half[h] = Truncate(rho);
+// The policy of the column walk (HoughRunColumns.h) in 16-lane form.
+class Kernel {
+  public:
+    Kernel(const HoughJob& job, const RunBlock& block) {
+        for (int h = 0; h < 2; ++h) {
+            u_[h] = _mm512_loadu_pd(job.u + block.first + 8 * h);
+            v_[h] = _mm512_loadu_pd(job.v + block.first + 8 * h);
+        }
+        offset_ = _mm512_mullo_epi32(
+            _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+            _mm512_set1_epi32(static_cast<std::int32_t>(block.stride)));
+        line_.f = _mm512_set1_pd(job.f);
+        line_.cy = _mm512_set1_pd(job.cy);
     }
-    return Join(half[0], half[1]);
-}
 
-inline bool LanesInRange(const Lanes& l, double dk, std::int32_t n) {
-    const __m512i r = LaneBins(l, dk);
-    const __mmask16 below = _mm512_cmplt_epi32_mask(r, _mm512_setzero_si512());
-    const __mmask16 above = _mm512_cmpge_epi32_mask(r, _mm512_set1_epi32(n));
-    return (below | above) == 0;
-}
+    std::int32_t Starts(const HoughJob& job, double a, double v, std::int32_t* starts,
+                        std::int32_t* firstBin) {
+        line_.a = _mm512_set1_pd(a);
+        line_.v = _mm512_set1_pd(v);
+        return DenseStarts(job, line_, starts, firstBin);
+    }
+
+    void AddRuns(const float* x, const std::int32_t* starts, std::int32_t count, float* bins) {
+        Detail::AddRuns(x, starts, count, bins);
+    }
+
+    void SetColumn(double dj) {
+        const __m512d vdj = _mm512_set1_pd(dj);
+        for (int h = 0; h < 2; ++h) a_[h] = _mm512_mul_pd(vdj, u_[h]);
+    }
+
+    bool InRange(double dk, std::int32_t n) const {
+        const __m512i r = Bins(dk);
+        const __mmask16 below = _mm512_cmplt_epi32_mask(r, _mm512_setzero_si512());
+        const __mmask16 above = _mm512_cmpge_epi32_mask(r, _mm512_set1_epi32(n));
+        return (below | above) == 0;
+    }
+
+    void Indices(double dk, std::int32_t* index) const {
+        _mm512_store_si512(index, _mm512_add_epi32(Bins(dk), offset_));
+    }
+
+  private:
+    // The bins of the block's 16 angles for the row whose (k - cy) is dk.
+    __m512i Bins(double dk) const {
+        const __m512d b = _mm512_set1_pd(dk);
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m512d rho = _mm512_add_pd(
+                _mm512_mul_pd(_mm512_add_pd(a_[h], _mm512_mul_pd(b, v_[h])), line_.f), line_.cy);
+            half[h] = Truncate(rho);
+        }
+        return Join(half[0], half[1]);
+    }
+
+    Line line_;  // one angle, for dense columns
+    __m512d u_[2];
+    __m512d v_[2];
+    __m512d a_[2];    // (j - cx) * u of the block's angles
+    __m512i offset_;  // g * stride
+};
 
 }  // namespace
 
 void AccumulateRunsAvx512(const HoughJob& job, const RunBlock& block, const RunScratch& scratch) {
-    const auto n = static_cast<std::int32_t>(job.n);
-    Lanes lanes;
-    __m512d u[2];
-    for (int h = 0; h < 2; ++h) {
-        u[h] = _mm512_loadu_pd(job.u + block.first + 8 * h);
-        lanes.v[h] = _mm512_loadu_pd(job.v + block.first + 8 * h);
-    }
-    lanes.offset =
-        _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                           _mm512_set1_epi32(static_cast<std::int32_t>(block.stride)));
-    lanes.f = _mm512_set1_pd(job.f);
-    lanes.cy = _mm512_set1_pd(job.cy);
-    Line line;
-    line.f = lanes.f;
-    line.cy = lanes.cy;
-
-    for (std::uint32_t j = 0; j < job.n; ++j) {
-        const ColumnInfo& c = job.columns[j];
-        if (c.count == 0) continue;
-        const double dj = static_cast<double>(std::int64_t{j} - std::int64_t{job.cx});
-        const float* x = job.values + c.valueOffset;
-        if (c.dense) {
-            for (std::uint32_t g = 0; g < block.count; ++g) {
-                float* bins = block.bins + g * block.stride;
-                line.a = _mm512_set1_pd(dj * job.u[block.first + g]);
-                line.v = _mm512_set1_pd(job.v[block.first + g]);
-                std::int32_t first = 0;
-                const std::int32_t count = DenseStarts(job, line, scratch.starts, &first);
-                if (count == 0)
-                    AccumulateChecked(job, block.first + g, 1, block.stride, 1, j, bins);
-                else
-                    AddRuns(x, scratch.starts, count, bins + first);
-            }
-            continue;
-        }
-        const __m512d vdj = _mm512_set1_pd(dj);
-        for (int h = 0; h < 2; ++h) lanes.a[h] = _mm512_mul_pd(vdj, u[h]);
-        const std::uint32_t* rows = job.rows + c.rowOffset;
-        if (!LanesInRange(lanes, job.dk[rows[0]], n) ||
-            !LanesInRange(lanes, job.dk[rows[c.count - 1]], n)) {
-            AccumulateChecked(job, block.first, block.count, block.stride, 1, j, block.bins);
-            continue;
-        }
-        std::int32_t* index = scratch.index;
-        for (std::uint32_t e = 0; e < c.count; ++e) {
-            _mm512_store_si512(index,
-                               _mm512_add_epi32(LaneBins(lanes, job.dk[rows[e]]), lanes.offset));
-            const float value = x[e];
-#pragma GCC unroll 16
-            for (std::uint32_t g = 0; g < kRunBlock; ++g) {
-                float* bin = block.bins + index[g];
-                *bin = *bin + value;
-            }
-        }
-    }
+    Kernel kernel(job, block);
+    WalkRunColumns(job, block, scratch, kernel);
 }
 
 }  // namespace Vorna::Compute::Detail
 
 #pragma GCC pop_options
-
-#else
-
-namespace Vorna::Compute::Detail {
-
-// Never chosen: kRunKernelsBuilt is false on this build.
-void AccumulateRunsAvx512(const HoughJob& job, const RunBlock& block, const RunScratch&) {
-    for (std::uint32_t j = 0; j < job.n; ++j)
-        if (job.columns[j].count != 0)
-            AccumulateChecked(job, block.first, block.count, block.stride, 1, j, block.bins);
-}
-
-}  // namespace Vorna::Compute::Detail
 
 #endif
