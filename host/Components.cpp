@@ -227,24 +227,29 @@ void defineAttributes(Host& host, Host::State& s) {
     host.define("void ComponentSetSelected( Component, Boolean )", [&s](NativeCall& c) {
         componentOf(s, componentArg(s, c, 0)).selected = c.boolean(1);
     });
-    host.define("long ComponentGetDrawingMode( Component )", [&s](NativeCall& c) {
-        c.setResult(componentOf(s, componentArg(s, c, 0)).drawingMode);
-    });
-    host.define("void ComponentSetDrawingMode( Component, long )", [&s](NativeCall& c) {
-        componentOf(s, componentArg(s, c, 0)).drawingMode = c.int32(1);
-    });
-    host.define("long ComponentGetFillMode( Component )", [&s](NativeCall& c) {
-        c.setResult(componentOf(s, componentArg(s, c, 0)).fillMode);
-    });
-    host.define("void ComponentSetFillMode( Component, long )", [&s](NativeCall& c) {
-        componentOf(s, componentArg(s, c, 0)).fillMode = c.int32(1);
-    });
-    host.define("long ComponentGetFontAttributes( Component )", [&s](NativeCall& c) {
-        c.setResult(componentOf(s, componentArg(s, c, 0)).fontAttributes);
-    });
-    host.define("void ComponentSetFontAttributes( Component, long )", [&s](NativeCall& c) {
-        componentOf(s, componentArg(s, c, 0)).fontAttributes = c.int32(1);
-    });
+    // Settings kept as the plug-in gives them, read back unchanged.
+    struct Setting {
+        const char* get;
+        const char* set;
+        std::int32_t ComponentData::*field;
+    };
+    const Setting settings[] = {
+        {"long ComponentGetDrawingMode( Component )",
+         "void ComponentSetDrawingMode( Component, long )", &ComponentData::drawingMode},
+        {"long ComponentGetFillMode( Component )", "void ComponentSetFillMode( Component, long )",
+         &ComponentData::fillMode},
+        {"long ComponentGetFontAttributes( Component )",
+         "void ComponentSetFontAttributes( Component, long )", &ComponentData::fontAttributes},
+    };
+    for (const Setting& setting : settings) {
+        std::int32_t ComponentData::*field = setting.field;
+        host.define(setting.get, [&s, field](NativeCall& c) {
+            c.setResult(componentOf(s, componentArg(s, c, 0)).*field);
+        });
+        host.define(setting.set, [&s, field](NativeCall& c) {
+            componentOf(s, componentArg(s, c, 0)).*field = c.int32(1);
+        });
+    }
     host.define("long ComponentGetFontSize( Component )", [&s](NativeCall& c) {
         c.setResult(componentOf(s, componentArg(s, c, 0)).fontSize);
     });
